@@ -1,0 +1,15 @@
+#pragma once
+
+#include "SoundService.h"
+
+namespace pikota::sound {
+
+// A device that refuses every command: used where no sound device is built in.
+class UnavailableService final : public SoundService {
+public:
+    static constexpr std::int32_t kCode = 1;
+    std::int32_t sendString(const char* command, char* reply, std::uint32_t size) override;
+    bool errorString(std::int32_t code, char* text, std::uint32_t size) override;
+};
+
+} // namespace pikota::sound
