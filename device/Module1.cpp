@@ -1,0 +1,60 @@
+#include "Module1.h"
+
+#include "ShortPath.h"
+#include "SoundService.h"
+#include "UnavailableService.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+pikota::sound::SoundService* g_service = nullptr;
+
+constexpr std::uint32_t kBufferSize = 256;
+using Buffer = std::array<char, kBufferSize>;
+
+// The text before the first NUL, if the buffer holds one.
+bool takeText(const Buffer& buffer, QString& text) {
+    const void* nul = std::memchr(buffer.data(), '\0', buffer.size());
+    if (!nul)
+        return false;
+    text = QString::fromLocal8Bit(buffer.data(), static_cast<const char*>(nul) - buffer.data());
+    return true;
+}
+
+} // namespace
+
+void SetSoundService(pikota::sound::SoundService* service) {
+    g_service = service;
+}
+
+pikota::sound::SoundService* CurrentSoundService() {
+    static pikota::sound::UnavailableService unavailable;
+    return g_service ? g_service : &unavailable;
+}
+
+std::int32_t SendMciCommand(const QString& command, QString& reply) {
+    Buffer buffer{};
+    const QByteArray narrow = command.toLocal8Bit();
+    pikota::sound::SoundService* service = CurrentSoundService();
+    const std::int32_t code = service->sendString(narrow.constData(), buffer.data(), kBufferSize);
+    if (code != 0) {
+        // The error text goes over whatever the device left; a device that knows no
+        // text for the code leaves the buffer as it was, but never a partial reply.
+        if (!service->errorString(code, buffer.data(), kBufferSize))
+            buffer.fill('\0');
+    }
+    takeText(buffer, reply);
+    return code;
+}
+
+QString GetShortPath(const QString& path) {
+    Buffer buffer{};
+    pikota::files::GetShortPathName(path.toLocal8Bit().constData(), buffer.data(), kBufferSize);
+    QString result;
+    takeText(buffer, result);
+    return result;
+}

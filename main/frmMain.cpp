@@ -1,0 +1,142 @@
+#include "frmMain.h"
+
+#include "MessageBox.h"
+#include "Module1.h"
+#include "PictureBox.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+    buildLayout();
+    connectHandlers();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::connectHandlers() {
+    connect(cmdRoad1, &QPushButton::clicked, this, &frmMain::cmdRoad1_Click);
+    connect(cmdRoad2, &QPushButton::clicked, this, &frmMain::cmdRoad2_Click);
+    connect(cmdSave1, &QPushButton::clicked, this, &frmMain::cmdSave1_Click);
+    connect(cmdSave2, &QPushButton::clicked, this, &frmMain::cmdSave2_Click);
+    connect(cmdRec1, &QPushButton::clicked, this, &frmMain::cmdRec1_Click);
+    connect(cmdRec2, &QPushButton::clicked, this, &frmMain::cmdRec2_Click);
+    connect(cmdPlay1, &QPushButton::clicked, this, &frmMain::cmdPlay1_Click);
+    connect(cmdPlay2, &QPushButton::clicked, this, &frmMain::cmdPlay2_Click);
+    connect(cmdPause1, &QPushButton::clicked, this, &frmMain::cmdPause1_Click);
+    connect(cmdPause2, &QPushButton::clicked, this, &frmMain::cmdPause2_Click);
+    connect(cmdStop1, &QPushButton::clicked, this, &frmMain::cmdStop1_Click);
+    connect(cmdStop2, &QPushButton::clicked, this, &frmMain::cmdStop2_Click);
+    connect(tmrPosition1, &QTimer::timeout, this, &frmMain::tmrPosition1_Timer);
+    connect(tmrPosition2, &QTimer::timeout, this, &frmMain::tmrPosition2_Timer);
+    connect(Picture1, &PictureBox::mouseDown, this, &frmMain::Picture1_MouseDown);
+    connect(Picture3, &PictureBox::mouseDown, this, &frmMain::Picture3_MouseDown);
+    connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(mnuEditClear, &QAction::triggered, this, &frmMain::mnuEditClear_Click);
+    connect(mnuFileEnd, &QAction::triggered, this, &frmMain::mnuFileEnd_Click);
+    connect(mnuHelpHowto, &QAction::triggered, this, &frmMain::mnuHelpHowto_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+}
+
+void frmMain::Form_Load() {
+    const QColor white(255, 255, 255);
+    Picture1->setBackColor(white);
+    Picture2->setBackColor(white);
+    Picture3->setBackColor(white);
+    CommonDialog1.CancelError = true;
+    cmdRoad1->setText(QStringLiteral("読み込み"));
+    cmdRoad2->setText(QStringLiteral("読み込み"));
+    track1.SampleLimit = kLastSampleIndex;
+    track2.SampleLimit = kLastSampleIndex;
+
+    adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    show();
+    Picture2->setFocus();
+
+    MovePositionLine(ui1, 0);
+    MovePositionLine(ui2, 0);
+    tmrPosition1->setInterval(100);
+    tmrPosition1->stop();
+    tmrPosition2->setInterval(100);
+    tmrPosition2->stop();
+    track1.RecordMode = false;
+    track2.RecordMode = false;
+    track1.Paused = false;
+    track2.Paused = false;
+    track1.HasWaveform = false;
+    track2.HasWaveform = false;
+    DisableTransport1();
+    DisableTransport2();
+    cmdRec1->hide();
+    cmdRec2->hide();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    bool cancel = false;
+    Form_Unload(cancel);
+    if (cancel)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void frmMain::Form_Unload(bool& cancel) {
+    try {
+        const auto answer = toolkit::MsgBox(QStringLiteral("ピコタを終了しますか？"),
+                                            toolkit::MsgButtons::YesNo, toolkit::MsgIcon::Question, this);
+        if (answer == toolkit::MsgAnswer::No) {
+            cancel = true;
+            return;
+        }
+        QString reply;
+        SendMciCommand(QStringLiteral("close wfile"), reply);
+    } catch (...) {
+        // Shutting down goes on whatever failed.
+    }
+}
+
+void frmMain::mnuFileEnd_Click() {
+    close();
+}
+
+void frmMain::FinishPlayback(const TrackControls& ui) {
+    ui.tmrPosition->stop();
+    cmdRoad1->setEnabled(true);
+    cmdRoad2->setEnabled(true);
+    cmdSave1->setEnabled(true);
+    cmdSave2->setEnabled(true);
+    EnableTransport1();
+    EnableTransport2();
+    Picture2->cls();
+}
+
+// Handlers that the pieces still to come fill in.
+void frmMain::cmdRoad1_Click() {}
+void frmMain::cmdRoad2_Click() {}
+void frmMain::cmdSave1_Click() {}
+void frmMain::cmdSave2_Click() {}
+void frmMain::cmdRec1_Click() {}
+void frmMain::cmdRec2_Click() {}
+void frmMain::cmdPlay1_Click() {}
+void frmMain::cmdPlay2_Click() {}
+void frmMain::cmdPause1_Click() {}
+void frmMain::cmdPause2_Click() {}
+void frmMain::cmdStop1_Click() {}
+void frmMain::cmdStop2_Click() {}
+void frmMain::tmrPosition1_Timer() {}
+void frmMain::tmrPosition2_Timer() {}
+void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
+void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
+void frmMain::cmdClear_Click() {}
+void frmMain::mnuEditClear_Click() {}
+void frmMain::mnuHelpHowto_Click() {}
+void frmMain::mnuHelpAbout_Click() {}

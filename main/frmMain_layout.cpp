@@ -1,0 +1,150 @@
+// The window's fixed layout: every control with its geometry, texts and tab order.
+#include "frmMain.h"
+
+#include "Application.h"
+#include "Artwork.h"
+#include "PictureBox.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Layout positions are in twips, 15 to a pixel.
+QRect twips(int left, int top, int width, int height) {
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+constexpr int kFrame2Left = 5880;
+const QColor kTrack1Colour(0, 0, 255);
+const QColor kTrack2Colour(255, 0, 0);
+
+QPushButton* textButton(QWidget* parent, const QString& text, QRect geometry, const QString& tip = {}) {
+    auto* button = new QPushButton(text, parent);
+    button->setGeometry(geometry);
+    if (!tip.isEmpty())
+        button->setToolTip(tip);
+    return button;
+}
+
+QPushButton* pictureButton(QWidget* parent, const QImage& image, QRect geometry, const QString& tip) {
+    auto* button = new QPushButton(parent);
+    button->setGeometry(geometry);
+    button->setIcon(QIcon(QPixmap::fromImage(image)));
+    button->setIconSize(image.size());
+    button->setToolTip(tip);
+    // A screen reader says what the picture shows.
+    button->setAccessibleName(tip);
+    return button;
+}
+
+} // namespace
+
+// One track's frame with its controls; the two frames differ only in place and caption.
+static TrackControls buildTrack(QWidget* parent, int left, const QString& caption, const QColor& colour) {
+    TrackControls ui;
+    ui.frame = new QGroupBox(caption, parent);
+    ui.frame->setGeometry(twips(left, 120, 5415, 2055));
+    ui.frame->setFlat(false);
+
+    ui.lblTime = new QLabel(ui.frame);
+    ui.lblTime->setGeometry(twips(360, 240, 4935, 495));
+    ui.lblTime->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui.lblTime->setWordWrap(true);
+
+    ui.box = new PictureBox(ui.frame);
+    ui.box->setGeometry(twips(120, 840, 5175, 615));
+    ui.box->setToolTip(QStringLiteral("波形をクリックすると拡大されます"));
+    ui.box->setCursor(toolkit::MagnifierCursor());
+    ui.box->setFocusPolicy(Qt::StrongFocus);
+    ui.linPosition = &ui.box->addLine(2280, 45, 2280, 520);
+
+    ui.cmdRoad = textButton(ui.frame, QStringLiteral("読み込み"), twips(240, 1560, 1095, 375));
+    ui.cmdSave = textButton(ui.frame, QStringLiteral("録音"), twips(1440, 1560, 735, 375));
+    ui.cmdRec =
+        textButton(ui.frame, QStringLiteral("●"), twips(2640, 1560, 615, 375), QStringLiteral("録音"));
+    ui.cmdPlay =
+        pictureButton(ui.frame, toolkit::PlayImage(), twips(3285, 1560, 615, 375), QStringLiteral("再生"));
+    ui.cmdPause = pictureButton(ui.frame, toolkit::PauseImage(), twips(3930, 1560, 615, 375),
+                                QStringLiteral("一時停止"));
+    ui.cmdStop =
+        pictureButton(ui.frame, toolkit::StopImage(), twips(4575, 1560, 615, 375), QStringLiteral("停止"));
+
+    ui.tmrPosition = new QTimer(parent);
+    ui.tmrPosition->setInterval(100);
+    ui.color = colour;
+    return ui;
+}
+
+void frmMain::buildLayout() {
+    setWindowTitle(toolkit::AppTitle());
+    setWindowIcon(toolkit::AppIcon());
+    // A fixed single border: minimize and close, no maximize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(11565 / 15, 8595 / 15);
+    setCentralWidget(client);
+
+    ui1 = buildTrack(client, 240, QStringLiteral("音声１"), kTrack1Colour);
+    ui2 = buildTrack(client, kFrame2Left, QStringLiteral("音声２"), kTrack2Colour);
+    Frame1 = ui1.frame;
+    Frame2 = ui2.frame;
+    lblTime1 = ui1.lblTime;
+    lblTime2 = ui2.lblTime;
+    Picture1 = ui1.box;
+    Picture3 = ui2.box;
+    linPosition1 = ui1.linPosition;
+    linPosition2 = ui2.linPosition;
+    tmrPosition1 = ui1.tmrPosition;
+    tmrPosition2 = ui2.tmrPosition;
+    cmdRoad1 = ui1.cmdRoad;
+    cmdSave1 = ui1.cmdSave;
+    cmdRec1 = ui1.cmdRec;
+    cmdPlay1 = ui1.cmdPlay;
+    cmdPause1 = ui1.cmdPause;
+    cmdStop1 = ui1.cmdStop;
+    cmdRoad2 = ui2.cmdRoad;
+    cmdSave2 = ui2.cmdSave;
+    cmdRec2 = ui2.cmdRec;
+    cmdPlay2 = ui2.cmdPlay;
+    cmdPause2 = ui2.cmdPause;
+    cmdStop2 = ui2.cmdStop;
+
+    Picture2 = new PictureBox(client);
+    Picture2->setGeometry(twips(120, 2280, 11295, 5655));
+    Picture2->setFocusPolicy(Qt::StrongFocus);
+    Line1 = &Picture2->addLine(0, 2805, 11280, 2805, Qt::SolidLine);
+    Line2 = &Picture2->addLine(0, 1320, 11280, 1320, Qt::DotLine);
+    Line3 = &Picture2->addLine(0, 4320, 11280, 4320, Qt::DotLine);
+
+    cmdClear = textButton(client, QStringLiteral("波形のクリア"), twips(9960, 8040, 1455, 375));
+    Label1 = new QLabel(QStringLiteral("© 2026 ピコタ開発チーム"), client);
+    Label1->setGeometry(twips(360, 8160, 2895, 255));
+
+    // The Tab key's order; frames and labels take no focus.
+    QWidget* const order[] = {Picture2, cmdPause1, cmdStop1,  cmdPlay1, cmdRoad1, Picture1,
+                              cmdRec1,  cmdSave1,  cmdSave2,  cmdRec2,  Picture3, cmdRoad2,
+                              cmdPlay2, cmdStop2,  cmdPause2, cmdClear};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmMain::buildMenus() {
+    mnuFile = menuBar()->addMenu(QStringLiteral("メニュー(&M)"));
+    mnuFileEnd = mnuFile->addAction(QStringLiteral("ピコタの終了(&E)"));
+    mnuEdit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    mnuEditClear = mnuEdit->addAction(QStringLiteral("拡大した波形を消す(&C)"));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    mnuHelpHowto = mnuHelp->addAction(QStringLiteral("ピコタの使い方(&H)"));
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("ピコタについて(&A)"));
+}

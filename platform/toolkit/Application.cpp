@@ -1,0 +1,42 @@
+#include "Application.h"
+
+#include "PikotaVersion.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QProcess>
+#include <QTranslator>
+
+namespace toolkit {
+
+QString AppTitle() {
+    return QStringLiteral("ピコタ");
+}
+
+QString AppPath() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath());
+}
+
+Version AppVersion() {
+    return {PIKOTA_VERSION_MAJOR, PIKOTA_VERSION_MINOR, PIKOTA_VERSION_PATCH};
+}
+
+void InitApplication(QApplication& app) {
+    app.setApplicationName(QStringLiteral("pikota"));
+    app.setApplicationDisplayName(AppTitle());
+    app.setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                  .arg(PIKOTA_VERSION_MAJOR)
+                                  .arg(PIKOTA_VERSION_MINOR)
+                                  .arg(PIKOTA_VERSION_PATCH));
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+bool StartProgram(const QString& program, const QStringList& arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+} // namespace toolkit

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+class QWidget;
+
+namespace toolkit {
+
+// Thrown by CommonDialog when the user cancels and CancelError is set.
+class CancelError : public std::runtime_error {
+public:
+    CancelError() : std::runtime_error("the file dialog was cancelled") {}
+};
+
+// The window's one open/save file dialog. It keeps the name chosen last and
+// offers it at the next showing, whichever track or mode used it.
+class CommonDialog {
+public:
+    enum class Mode { Open, Save };
+
+    // Report a cancel as CancelError instead of returning with an empty name.
+    bool CancelError = false;
+    // Entries of a label and a pattern, all joined by "|": "WAVE (*.wav)|*.wav".
+    QString Filter;
+    // A further option; kept for the callers' sake, the dialog does not use it.
+    int Flags = 0;
+    // The full path of the file chosen last.
+    QString FileName;
+
+    void ShowOpen(QWidget* parent = nullptr) { show(Mode::Open, parent); }
+    void ShowSave(QWidget* parent = nullptr) { show(Mode::Save, parent); }
+
+    // Qt's name filters for a "label|pattern|label|pattern" text.
+    static QStringList nameFilters(const QString& filter);
+
+    // Tests answer the dialog here: the chosen path, or nullopt for a cancel.
+    struct Request {
+        Mode mode;
+        QString filter;
+        QString fileName; // the name the dialog offers
+    };
+    using Seam = std::function<std::optional<QString>(const Request&)>;
+    static void setSeam(Seam seam);
+
+private:
+    void show(Mode mode, QWidget* parent);
+};
+
+} // namespace toolkit

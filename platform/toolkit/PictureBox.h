@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPointF>
+#include <QWidget>
+
+#include <memory>
+#include <span>
+#include <vector>
+
+class PictureBox;
+
+// A straight line shape that lies above a picture box's drawing. Its ends are
+// given in the box's user units but kept on the screen where they were put:
+// a new scale of the box does not move the line until X1 or X2 is set again.
+class LineShape {
+public:
+    void setX1(double x);
+    void setX2(double x);
+    double X1() const { return x1_; }
+    double X2() const { return x2_; }
+    double Y1() const { return y1_; }
+    double Y2() const { return y2_; }
+    // Where the ends stand now, in the box's logical pixels.
+    QPointF pixelFrom() const { return from_; }
+    QPointF pixelTo() const { return to_; }
+    Qt::PenStyle style() const { return style_; }
+    int width() const { return width_; }
+    QColor color() const { return color_; }
+
+private:
+    friend class PictureBox;
+    LineShape(PictureBox& box, double x1, double y1, double x2, double y2, Qt::PenStyle style, int width,
+              QColor color);
+
+    PictureBox& box_;
+    double x1_, y1_, x2_, y2_;
+    QPointF from_, to_;
+    Qt::PenStyle style_;
+    int width_;
+    QColor color_;
+};
+
+// A drawing surface with a user coordinate scale, single-pixel points and lines
+// drawn from the current drawing position, and a kept drawing that survives
+// being covered and repaints crisply at any device pixel ratio.
+class PictureBox : public QWidget {
+    Q_OBJECT
+
+public:
+    // One drawing operation as it was made, in the user units of its time.
+    struct Op {
+        enum Kind : unsigned char { Point, Line };
+        Kind kind;
+        QRgb color;
+        QPointF from; // equal to `to` for a point
+        QPointF to;
+        int scale; // index into the scales the box has had since the last erase
+    };
+
+    explicit PictureBox(QWidget* parent = nullptr);
+    ~PictureBox() override;
+
+    void setBackColor(const QColor& color);
+    QColor backColor() const { return back_; }
+
+    // (x1, y1) is the upper-left corner, (x2, y2) the lower-right one; y2 below
+    // y1 makes y grow upwards. Until the first call the unit is the twip.
+    void setScale(double x1, double y1, double x2, double y2);
+    double scaleLeft() const { return scale_.x1; }
+    double scaleTop() const { return scale_.y1; }
+    double scaleWidth() const;
+    double scaleHeight() const;
+
+    // Removes all drawing; the background, the scale and the line shapes stay.
+    void cls();
+    // Sets one pixel; the point becomes the current drawing position.
+    void pset(double x, double y, const QColor& color);
+    // The same as pset for every point in turn, painted in one pass.
+    void psetBatch(std::span<const QPointF> points, const QColor& color);
+    // Draws from the current drawing position to (x, y), which becomes current.
+    void lineTo(double x, double y, const QColor& color);
+    QPointF currentPosition() const { return current_; }
+
+    // Everything drawn since the last erase, oldest first.
+    const std::vector<Op>& drawing() const { return ops_; }
+    // The kept drawing as it stands, at the current device pixel ratio.
+    const QImage& canvas() const { return canvas_; }
+
+    // A line shape above the drawing, ends in the current user units.
+    LineShape& addLine(double x1, double y1, double x2, double y2, Qt::PenStyle style = Qt::SolidLine,
+                       int width = 1, QColor color = Qt::black);
+    const std::vector<std::unique_ptr<LineShape>>& lines() const { return lines_; }
+
+    QPointF toPixel(QPointF user) const;
+    QPointF toUser(QPointF pixel) const;
+
+signals:
+    // A mouse button went down: which one, the modifier keys, and the point in user units.
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    friend class LineShape;
+    struct Scale {
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        bool twips = true; // the scale before any is set: 15 twips to a pixel from the top-left
+        bool operator==(const Scale&) const = default;
+    };
+    int useScale();
+    static QPointF map(const Scale& s, QSize size, QPointF user);
+    void rebuildCanvas();
+    void paintOp(QPainter& painter, const Op& op) const;
+    void record(const Op& op);
+
+    QColor back_;
+    Scale scale_;
+    std::vector<Scale> scales_; // the scales in use by ops_
+    std::vector<Op> ops_;
+    QPointF current_;
+    QImage canvas_;
+    std::vector<std::unique_ptr<LineShape>> lines_;
+};

@@ -1,0 +1,28 @@
+#include "TrackControls.h"
+
+#include "PictureBox.h"
+#include "Track.h"
+
+#include <QPushButton>
+
+void DisableTransport(const TrackControls& ui) {
+    ui.cmdPlay->setEnabled(false);
+    ui.cmdStop->setEnabled(false);
+    ui.cmdPause->setEnabled(false);
+}
+
+void EnableTransport(const TrackControls& ui) {
+    ui.cmdPlay->setEnabled(true);
+    ui.cmdStop->setEnabled(true);
+    ui.cmdPause->setEnabled(true);
+}
+
+void MovePositionLine(const TrackControls& ui, double x) {
+    ui.linPosition->setX1(x);
+    ui.linPosition->setX2(x);
+}
+
+void ClearSamples(Track& track) {
+    track.LeftSamples->fill(0);
+    track.RightSamples->fill(0);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QColor>
+
+class LineShape;
+class PictureBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+struct Track;
+
+// One track's controls, as the window lays them out. The window owns the widgets;
+// this only names them, so that one body serves both tracks.
+struct TrackControls {
+    QGroupBox* frame = nullptr;
+    PictureBox* box = nullptr; // the waveform box
+    LineShape* linPosition = nullptr;
+    QLabel* lblTime = nullptr;
+    QTimer* tmrPosition = nullptr;
+    QPushButton* cmdRoad = nullptr; // load
+    QPushButton* cmdSave = nullptr; // prepare a recording
+    QPushButton* cmdRec = nullptr;  // start the recording
+    QPushButton* cmdPlay = nullptr;
+    QPushButton* cmdPause = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QColor color;
+};
+
+// Play, Stop and Pause of the track.
+void DisableTransport(const TrackControls& ui);
+void EnableTransport(const TrackControls& ui);
+// Both ends of the position line to x.
+void MovePositionLine(const TrackControls& ui, double x);
+// Every sample of both arrays to 0.
+void ClearSamples(Track& track);
