@@ -122,23 +122,30 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
         return;
     const int s = useScale();
     const QRgb rgb = color.rgb();
-    const std::size_t first = ops_.size();
-    ops_.reserve(first + points.size());
+    const std::size_t needed = ops_.size() + points.size();
+    if (ops_.capacity() < needed)
+        ops_.reserve(std::max(needed, 2 * ops_.capacity()));
     for (const QPointF& p : points)
         ops_.push_back({Op::Point, rgb, p, p, s});
     current_ = points.back();
-    if (!canvas_.isNull()) {
-        std::vector<QPoint> pixels;
-        pixels.reserve(points.size());
-        for (const QPointF& p : points) {
-            const QPointF px = map(scale_, size(), p);
-            if (finite(px))
-                pixels.push_back(pixelOf(px));
-        }
-        QPainter painter(&canvas_);
-        painter.setPen(color);
-        painter.drawPoints(pixels.data(), static_cast<int>(pixels.size()));
+    if (canvas_.isNull()) {
+        update();
+        return;
     }
+    // The pixels that lie on the canvas; the painter would clip the others anyway.
+    const double sx = width() / (scale_.x2 - scale_.x1), sy = height() / (scale_.y2 - scale_.y1);
+    const double w = width(), h = height();
+    batchPixels_.clear();
+    for (const QPointF& p : points) {
+        const double x = scale_.twips ? p.x() / kTwipsPerPixel : (p.x() - scale_.x1) * sx;
+        const double y = scale_.twips ? p.y() / kTwipsPerPixel : (p.y() - scale_.y1) * sy;
+        // Written so that NaN fails too.
+        if (x >= 0 && x < w && y >= 0 && y < h)
+            batchPixels_.emplace_back(static_cast<int>(x), static_cast<int>(y));
+    }
+    QPainter painter(&canvas_);
+    painter.setPen(color);
+    painter.drawPoints(batchPixels_.data(), static_cast<int>(batchPixels_.size()));
     update();
 }
 

@@ -124,5 +124,6 @@ private:
     std::vector<Op> ops_;
     QPointF current_;
     QImage canvas_;
+    std::vector<QPoint> batchPixels_; // kept between batches to spare the allocation
     std::vector<std::unique_ptr<LineShape>> lines_;
 };

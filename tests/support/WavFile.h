@@ -53,7 +53,8 @@ inline std::string pcm16(std::int16_t channels, std::int32_t rate, const std::ve
 
 // A plain 8-bit file of the given unsigned samples.
 inline std::string pcm8(std::int16_t channels, std::int32_t rate, const std::vector<std::uint8_t>& samples) {
-    return riff(chunk("fmt ", fmtBody(channels, rate, 8)) + chunk("data", std::string(samples.begin(), samples.end())));
+    return riff(chunk("fmt ", fmtBody(channels, rate, 8)) +
+                chunk("data", std::string(samples.begin(), samples.end())));
 }
 
 inline void write(const std::string& path, const std::string& bytes) {

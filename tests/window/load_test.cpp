@@ -108,7 +108,8 @@ TEST_F(LoadTest, AnEightBitFileIsDrawnFromZeroToTwoHundredFiftySix) {
 }
 
 TEST_F(LoadTest, CancellingChangesNothing) {
-    const QString path = file(QStringLiteral("a.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
+    const QString path =
+        file(QStringLiteral("a.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
     load(form->cmdRoad1, path);
     const auto before = form->Picture1->drawing().size();
     const QString label = form->lblTime1->text();
@@ -122,11 +123,13 @@ TEST_F(LoadTest, CancellingChangesNothing) {
 }
 
 TEST_F(LoadTest, AFailureEndsQuietlyWithTheTrackLocked) {
-    const QString good = file(QStringLiteral("good.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
+    const QString good =
+        file(QStringLiteral("good.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
     load(form->cmdRoad1, good);
     // 32-bit samples: two to the 32nd does not fit the full scale.
-    const QString bad = file(QStringLiteral("bad.wav"), wavfile::riff(wavfile::chunk("fmt ", wavfile::fmtBody(1, 8000, 32)) +
-                                                                     wavfile::chunk("data", std::string(64, '\1'))));
+    const QString bad =
+        file(QStringLiteral("bad.wav"), wavfile::riff(wavfile::chunk("fmt ", wavfile::fmtBody(1, 8000, 32)) +
+                                                      wavfile::chunk("data", std::string(64, '\1'))));
     load(form->cmdRoad1, bad);
     EXPECT_FALSE(form->cmdRoad1->isEnabled());
     EXPECT_FALSE(form->cmdPlay1->isEnabled());
@@ -155,9 +158,11 @@ TEST_F(LoadTest, APathWithBlanksPlaysFromABlankFreeNameOfTheSameFile) {
 }
 
 TEST_F(LoadTest, AShorterSecondFileLeavesZerosAfterItsLastFrame) {
-    load(form->cmdRoad1, file(QStringLiteral("long.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(3000, 77))));
+    load(form->cmdRoad1,
+         file(QStringLiteral("long.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(3000, 77))));
     form->track1.Cursor = 12.5f;
-    load(form->cmdRoad1, file(QStringLiteral("short.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(1000, 9))));
+    load(form->cmdRoad1,
+         file(QStringLiteral("short.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(1000, 9))));
     const SampleArray& left = *form->track1.LeftSamples;
     EXPECT_EQ(left[999], 9);
     EXPECT_EQ(left[1000], 0);
