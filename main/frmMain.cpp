@@ -111,10 +111,7 @@ void frmMain::mnuFileEnd_Click() {
 
 void frmMain::FinishPlayback(const TrackControls& ui) {
     ui.tmrPosition->stop();
-    cmdRoad1->setEnabled(true);
-    cmdRoad2->setEnabled(true);
-    cmdSave1->setEnabled(true);
-    cmdSave2->setEnabled(true);
+    EnableLoadAndRecord();
     EnableTransport1();
     EnableTransport2();
     Picture2->cls();
@@ -124,18 +121,18 @@ void frmMain::cmdRoad1_Click() { LoadFile(track1, ui1, CommonDialog1, this); }
 void frmMain::cmdRoad2_Click() { LoadFile(track2, ui2, CommonDialog1, this); }
 
 // Handlers that the pieces still to come fill in.
-void frmMain::cmdSave1_Click() {}
-void frmMain::cmdSave2_Click() {}
-void frmMain::cmdRec1_Click() {}
-void frmMain::cmdRec2_Click() {}
-void frmMain::cmdPlay1_Click() {}
-void frmMain::cmdPlay2_Click() {}
-void frmMain::cmdPause1_Click() {}
-void frmMain::cmdPause2_Click() {}
-void frmMain::cmdStop1_Click() {}
-void frmMain::cmdStop2_Click() {}
-void frmMain::tmrPosition1_Timer() {}
-void frmMain::tmrPosition2_Timer() {}
+void frmMain::cmdSave1_Click() { PrepareRecording(track1, ui1); }
+void frmMain::cmdSave2_Click() { PrepareRecording(track2, ui2); }
+void frmMain::cmdRec1_Click() { StartRecording(ui1); }
+void frmMain::cmdRec2_Click() { StartRecording(ui2); }
+void frmMain::cmdPlay1_Click() { Play(track1, ui1, ui2); }
+void frmMain::cmdPlay2_Click() { Play(track2, ui2, ui1); }
+void frmMain::cmdPause1_Click() { Pause(track1, ui1); }
+void frmMain::cmdPause2_Click() { Pause(track2, ui2); }
+void frmMain::cmdStop1_Click() { Stop(track1, ui1, ui2); }
+void frmMain::cmdStop2_Click() { Stop(track2, ui2, ui1); }
+void frmMain::tmrPosition1_Timer() { PositionTick(track1, ui1); }
+void frmMain::tmrPosition2_Timer() { PositionTick(track2, ui2); }
 void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
 void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
 void frmMain::cmdClear_Click() {}

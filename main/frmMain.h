@@ -114,4 +114,17 @@ private:
     void Form_Load();
     void Form_Unload(bool& cancel);
     void FinishPlayback(const TrackControls& ui);
+
+    // The bodies behind the twins' handlers.
+    void DisableLoadAndRecord();
+    void EnableLoadAndRecord();
+    void PrepareRecording(Track& track, const TrackControls& ui);
+    void StartRecording(const TrackControls& ui);
+    void Play(Track& track, const TrackControls& ui, const TrackControls& other);
+    void Pause(Track& track, const TrackControls& ui);
+    void Stop(Track& track, const TrackControls& ui, const TrackControls& other);
+    void PositionTick(const Track& track, const TrackControls& ui);
 };
+
+// The number that the leading characters of a device reply spell, or 0.
+double LeadingValue(const QString& text);

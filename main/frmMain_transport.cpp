@@ -1,0 +1,205 @@
+// The transport: preparing and starting a recording, playing, pausing, stopping
+// and saving, and the position timer that follows a playback to its end. Each
+// body is written once and serves both tracks.
+#include "frmMain.h"
+
+#include "MessageBox.h"
+#include "Module1.h"
+#include "PictureBox.h"
+#include "Plot.h"
+#include "Scope.h"
+
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cctype>
+#include <cstdlib>
+
+#include <unistd.h>
+
+namespace {
+
+// Sends a command whose result nobody looks at.
+void Send(const QString& command) {
+    QString reply;
+    SendMciCommand(command, reply);
+}
+
+// Sends a command whose failure the user must see; false when it failed and was shown.
+bool SendOrShow(const QString& command, QWidget* parent) {
+    QString reply;
+    if (SendMciCommand(command, reply) == 0)
+        return true;
+    toolkit::MsgBox(reply, toolkit::MsgButtons::OK, toolkit::MsgIcon::Critical, parent);
+    return false;
+}
+
+// A timer that is already running keeps its rhythm.
+void EnableTimer(QTimer* timer) {
+    if (!timer->isActive())
+        timer->start();
+}
+
+} // namespace
+
+double LeadingValue(const QString& text) {
+    // The number that the leading characters spell: blanks skipped, then an optional
+    // sign, digits with at most one point, and an exponent; anything else stops it.
+    const QByteArray s = text.toLatin1();
+    qsizetype i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    const qsizetype start = i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    const qsizetype mantissa = i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+        ++i;
+    if (i < s.size() && s[i] == '.')
+        for (++i; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]));)
+            ++i;
+    if (i == mantissa || (i == mantissa + 1 && s[mantissa] == '.'))
+        return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        qsizetype j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        if (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
+            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])))
+                ++j;
+            i = j;
+        }
+    }
+    return std::strtod(s.mid(start, i - start).constData(), nullptr);
+}
+
+void frmMain::DisableLoadAndRecord() {
+    cmdRoad1->setEnabled(false);
+    cmdRoad2->setEnabled(false);
+    cmdSave1->setEnabled(false);
+    cmdSave2->setEnabled(false);
+}
+
+void frmMain::EnableLoadAndRecord() {
+    cmdRoad1->setEnabled(true);
+    cmdRoad2->setEnabled(true);
+    cmdSave1->setEnabled(true);
+    cmdSave2->setEnabled(true);
+}
+
+void frmMain::PrepareRecording(Track& track, const TrackControls& ui) {
+    Send(QStringLiteral("close wfile"));
+    if (!SendOrShow(QStringLiteral("open new type waveaudio alias wfile"), this))
+        return;
+    Send(QStringLiteral("set wfile time format ms"));
+    tmrPosition1->stop();
+    tmrPosition2->stop();
+    ui.box->cls();
+    MovePositionLine(ui, 0);
+    toolkit::MsgBox(QStringLiteral("録音の準備ができました。\r\n「●」ボタンを押して録音してください。"),
+                    toolkit::MsgButtons::OK, toolkit::MsgIcon::None, this);
+    ui.cmdRec->show();
+    DisableTransport1();
+    DisableTransport2();
+    DisableLoadAndRecord();
+    ui.cmdStop->setEnabled(true);
+    track.RecordMode = true;
+}
+
+void frmMain::StartRecording(const TrackControls& ui) {
+    Send(QStringLiteral("record wfile"));
+    ui.cmdRec->setEnabled(false);
+}
+
+void frmMain::Play(Track& track, const TrackControls& ui, const TrackControls& other) {
+    if (!track.Paused) {
+        Send(QStringLiteral("close wfile"));
+        if (!SendOrShow(QStringLiteral("open ") + track.FilePath + QStringLiteral(" type waveaudio alias wfile"), this))
+            return;
+        Send(QStringLiteral("set wfile time format ms"));
+    }
+    track.Paused = false;
+    DisableTransport(other);
+    DisableLoadAndRecord();
+    other.tmrPosition->stop();
+    EnableTimer(ui.tmrPosition);
+    Send(QStringLiteral("play wfile"));
+}
+
+void frmMain::Pause(Track& track, const TrackControls& ui) {
+    Send(QStringLiteral("stop wfile"));
+    ui.tmrPosition->stop();
+    track.Paused = true;
+}
+
+void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& other) {
+    // Any failure from here on ends Stop quietly, leaving things as far as they got;
+    // a cancel in the save dialog is such a failure.
+    try {
+        track.Paused = false;
+        Send(QStringLiteral("stop wfile"));
+        Send(QStringLiteral("seek wfile to start"));
+        ui.tmrPosition->stop();
+        MovePositionLine(ui, 0);
+        Picture2->cls();
+        if (track.RecordMode) {
+            QString chosen;
+            for (;;) {
+                CommonDialog1.Filter = QStringLiteral("ウェーブファイル (*.wav)|*.wav");
+                CommonDialog1.Flags = 1;
+                CommonDialog1.ShowSave(this);
+                chosen = CommonDialog1.FileName;
+                track.FilePath = QLatin1Char('"') + chosen + QLatin1Char('"');
+                if (!QFileInfo::exists(chosen))
+                    break;
+                const auto answer = toolkit::MsgBox(QStringLiteral("同じ名前のファイルが存在します。\r\n上書きしますか？"),
+                                                    toolkit::MsgButtons::YesNo, toolkit::MsgIcon::Question, this);
+                if (answer == toolkit::MsgAnswer::Yes) {
+                    // The device replaces the old file only once the new one is written
+                    // whole, so a failed save keeps it. A file that could not be
+                    // replaced ends Stop here, as a cancel does.
+                    const QFileInfo old(chosen);
+                    if (!old.isFile() || ::access(old.absolutePath().toLocal8Bit().constData(), W_OK) != 0)
+                        return;
+                    break;
+                }
+            }
+            if (!SendOrShow(QStringLiteral("save wfile ") + track.FilePath, this))
+                return;
+            ClearSamples(track);
+            track.SampleLimit = kLastSampleIndex;
+            ui.cmdRoad->setEnabled(false);
+            DisableTransport(ui);
+            ui.cmdRec->setEnabled(true);
+            ui.cmdRec->hide();
+            ReadWaveFile(track, ui, chosen);
+            PlotWaveform(track, ui);
+            track.RecordMode = false;
+        }
+        EnableLoadAndRecord();
+        EnableTransport(ui);
+        EnableTransport(other);
+    } catch (...) {
+    }
+}
+
+void frmMain::PositionTick(const Track& track, const TrackControls& ui) {
+    QString position, length;
+    SendMciCommand(QStringLiteral("status wfile position"), position);
+    SendMciCommand(QStringLiteral("status wfile length"), length);
+    // A length of 0 (an empty sound, or an error text in both replies) gives no
+    // place to go: the line stays where it is, and the trace is drawn from there.
+    const double total = LeadingValue(length);
+    if (total != 0)
+        MovePositionLine(ui, static_cast<float>(LeadingValue(position) / total * track.SampleLimit));
+    const double window = track.waveFormat.nSamplesPerSec / 50.0;
+    SetScopeScale(*Picture2, window, track.FullScale);
+    Picture2->cls();
+    DrawScopeTrace(*Picture2, *track.LeftSamples, static_cast<float>(ui.linPosition->X1()), window, ui.color);
+    if (position == length) {
+        Send(QStringLiteral("stop wfile"));
+        Send(QStringLiteral("seek wfile to start"));
+        FinishPlayback(ui);
+    }
+}
