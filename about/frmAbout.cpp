@@ -106,7 +106,9 @@ void frmAbout::Show() {
     }
     if (!isVisible()) {
         show();
+        // Each showing starts as the first did, whichever button Enter pressed last time.
         cmdOK->setFocus();
+        cmdOK->setDefault(true);
     }
     raise();
     activateWindow();
@@ -121,7 +123,7 @@ void frmAbout::Form_Load() {
                        "\u3000Windowsの標準ファーマットであるWave形式での録音と再生、波形表示が可能です。\n"
                        "\n"
                        "Copyright © 2026 ピコタ開発チーム"));
-    lblDisclaimer->setText(QStringLiteral("警告：このプログラムは著作権法で保護されています。\n"
+    lblDisclaimer->setText(QStringLiteral("このプログラムは著作権法で保護されています。\n"
                                           "無断で複製・配布・改変することは、\n"
                                           "法律により禁じられています。"));
 }

@@ -158,6 +158,7 @@ TEST_F(About, OkEnterAndEscCloseAndReopeningRebuilds) {
                              +[](frmAbout* d) { QTest::keyClick(d->cmdOK, Qt::Key_Return); },
                              +[](frmAbout* d) { d->close(); }}) {
         frmAbout* dialog = openAbout();
+        QTest::mouseClick(dialog->cmdSysInfo, Qt::LeftButton); // takes the focus and the default
         dialog->lblVersion->setText(QStringLiteral("spoilt"));
         dialog->setWindowTitle(QStringLiteral("spoilt"));
         close(dialog);
@@ -168,6 +169,7 @@ TEST_F(About, OkEnterAndEscCloseAndReopeningRebuilds) {
         EXPECT_EQ(dialog->lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 2.0.0"));
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("ピコタのﾊﾞｰｼﾞｮﾝ情報"));
         EXPECT_EQ(dialog->focusWidget(), dialog->cmdOK);
+        EXPECT_TRUE(dialog->cmdOK->isDefault());
         dialog->close();
     }
 }
