@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <stdexcept>
+
 using pikota::registry::HKEY_LOCAL_MACHINE;
 
 namespace {
