@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "HelpCommands.h"
 #include "MessageBox.h"
 #include "Module1.h"
 #include "PictureBox.h"
@@ -137,5 +138,9 @@ void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, 
 void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
 void frmMain::cmdClear_Click() {}
 void frmMain::mnuEditClear_Click() {}
-void frmMain::mnuHelpHowto_Click() {}
-void frmMain::mnuHelpAbout_Click() {}
+void frmMain::mnuHelpHowto_Click() {
+    about::OpenHelpFile();
+}
+void frmMain::mnuHelpAbout_Click() {
+    about::ShowAbout();
+}

@@ -24,7 +24,6 @@ Version AppVersion() {
 
 void InitApplication(QApplication& app) {
     app.setApplicationName(QStringLiteral("pikota"));
-    app.setApplicationDisplayName(AppTitle());
     app.setApplicationVersion(QStringLiteral("%1.%2.%3")
                                   .arg(PIKOTA_VERSION_MAJOR)
                                   .arg(PIKOTA_VERSION_MINOR)

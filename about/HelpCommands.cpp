@@ -1,0 +1,44 @@
+#include "HelpCommands.h"
+
+#include "MessageBox.h"
+#include "frmAbout.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace about {
+
+namespace {
+frmAbout* g_about = nullptr;
+
+void deleteAbout() {
+    delete g_about;
+    g_about = nullptr;
+}
+} // namespace
+
+QString HelpFilePath(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("readme.txt"));
+}
+
+void OpenHelpFile(const QString& folder) {
+    // The path goes as one argument, so blanks or quotes in the folder stay part of it.
+    if (!toolkit::StartProgram(QStringLiteral("xdg-open"), {HelpFilePath(folder)}))
+        toolkit::MsgBox(QStringLiteral("テキストを表示するプログラムを起動できませんでした。"),
+                        toolkit::MsgButtons::OK, toolkit::MsgIcon::Critical);
+}
+
+void ShowAbout() {
+    if (!g_about) {
+        g_about = new frmAbout;
+        // The dialog has no owner to delete it; it goes just before the application.
+        qAddPostRoutine(deleteAbout);
+    }
+    g_about->Show();
+}
+
+frmAbout* AboutInstance() {
+    return g_about;
+}
+
+} // namespace about
