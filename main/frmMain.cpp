@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 #include "Module1.h"
 #include "PictureBox.h"
+#include "Scope.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -134,9 +135,18 @@ void frmMain::cmdStop1_Click() {}
 void frmMain::cmdStop2_Click() {}
 void frmMain::tmrPosition1_Timer() {}
 void frmMain::tmrPosition2_Timer() {}
-void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
-void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
-void frmMain::cmdClear_Click() {}
-void frmMain::mnuEditClear_Click() {}
+// Every button with any modifier keys sets the cursor alike; only X counts.
+void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
+    ScopeClick(track1, ui1, track2, ui2, *Picture2, x);
+}
+void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
+    ScopeClick(track2, ui2, track1, ui1, *Picture2, x);
+}
+void frmMain::cmdClear_Click() {
+    ClearScope(*Picture2, track1, ui1, track2, ui2);
+}
+void frmMain::mnuEditClear_Click() {
+    ClearScope(*Picture2, track1, ui1, track2, ui2);
+}
 void frmMain::mnuHelpHowto_Click() {}
 void frmMain::mnuHelpAbout_Click() {}
