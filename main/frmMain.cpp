@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 #include "Module1.h"
 #include "PictureBox.h"
+#include "Plot.h"
 #include "Scope.h"
 
 #include <QCloseEvent>
@@ -120,9 +121,14 @@ void frmMain::FinishPlayback(const TrackControls& ui) {
     Picture2->cls();
 }
 
+void frmMain::cmdRoad1_Click() {
+    LoadFile(track1, ui1, CommonDialog1, this);
+}
+void frmMain::cmdRoad2_Click() {
+    LoadFile(track2, ui2, CommonDialog1, this);
+}
+
 // Handlers that the pieces still to come fill in.
-void frmMain::cmdRoad1_Click() {}
-void frmMain::cmdRoad2_Click() {}
 void frmMain::cmdSave1_Click() {}
 void frmMain::cmdSave2_Click() {}
 void frmMain::cmdRec1_Click() {}

@@ -34,7 +34,9 @@ QPushButton* textButton(QWidget* parent, const QString& text, QRect geometry, co
 QPushButton* pictureButton(QWidget* parent, const QImage& image, QRect geometry, const QString& tip) {
     auto* button = new QPushButton(parent);
     button->setGeometry(geometry);
-    button->setIcon(QIcon(QPixmap::fromImage(image)));
+    QIcon icon(QPixmap::fromImage(image));
+    icon.addPixmap(QPixmap::fromImage(toolkit::DisabledImage(image)), QIcon::Disabled);
+    button->setIcon(icon);
     button->setIconSize(image.size());
     button->setToolTip(tip);
     // A screen reader says what the picture shows.

@@ -52,6 +52,15 @@ QImage StopImage() {
     return image;
 }
 
+QImage DisabledImage(const QImage& image) {
+    QImage result = image;
+    for (int y = 0; y < result.height(); ++y)
+        for (int x = 0; x < result.width(); ++x)
+            if (result.pixelColor(x, y) == QColor(Qt::black))
+                result.setPixelColor(x, y, kGrey);
+    return result;
+}
+
 QImage AppIconImage(int size) {
     // Drawn on a 32-pixel grid; the small icon uses the same plan at half scale.
     const bool small = size < 32;

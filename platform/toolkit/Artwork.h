@@ -10,6 +10,8 @@ namespace toolkit {
 QImage PlayImage();
 QImage PauseImage();
 QImage StopImage();
+// The same image as a disabled button shows it: the black figure in grey.
+QImage DisabledImage(const QImage& image);
 
 // The oscilloscope: 16 colours, 32 by 32 or 16 by 16 pixels.
 QImage AppIconImage(int size);

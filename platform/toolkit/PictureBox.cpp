@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,9 +15,13 @@ bool finite(QPointF p) {
     return std::isfinite(p.x()) && std::isfinite(p.y());
 }
 
-// The pixel that a point in logical coordinates falls on, as the centre of that pixel.
-QPointF pixelCentre(QPointF p) {
-    return {std::floor(p.x()) + 0.5, std::floor(p.y()) + 0.5};
+// The pixel that a point in logical coordinates falls on. The painter fills the
+// pixel at integer coordinates exactly, for points and for one-pixel lines.
+QPoint pixelOf(QPointF p) {
+    // Far-off points are clipped by the painter, but kept in a range it handles exactly.
+    constexpr double far = 1e6;
+    return {static_cast<int>(std::floor(std::clamp(p.x(), -far, far))),
+            static_cast<int>(std::floor(std::clamp(p.y(), -far, far)))};
 }
 
 } // namespace
@@ -123,15 +128,15 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
         ops_.push_back({Op::Point, rgb, p, p, s});
     current_ = points.back();
     if (!canvas_.isNull()) {
-        std::vector<QPointF> pixels;
+        std::vector<QPoint> pixels;
         pixels.reserve(points.size());
         for (const QPointF& p : points) {
             const QPointF px = map(scale_, size(), p);
             if (finite(px))
-                pixels.push_back(pixelCentre(px));
+                pixels.push_back(pixelOf(px));
         }
         QPainter painter(&canvas_);
-        painter.setPen(QPen(color, 1, Qt::SolidLine, Qt::SquareCap));
+        painter.setPen(color);
         painter.drawPoints(pixels.data(), static_cast<int>(pixels.size()));
     }
     update();
@@ -150,31 +155,23 @@ void PictureBox::paintOp(QPainter& painter, const Op& op) const {
     const QPointF to = map(s, size(), op.to);
     if (!finite(to))
         return;
-    painter.setPen(QPen(QColor::fromRgb(op.color), 1, Qt::SolidLine, Qt::SquareCap));
+    painter.setPen(QColor::fromRgb(op.color));
     if (op.kind == Op::Point) {
-        painter.drawPoint(pixelCentre(to));
+        painter.drawPoint(pixelOf(to));
         return;
     }
     const QPointF from = map(s, size(), op.from);
     if (!finite(from))
         return;
-    // Far-off ends are clipped by the painter, but keep them in a range it handles exactly.
-    auto clamp = [](QPointF p) {
-        constexpr double far = 1e6;
-        return QPointF(std::clamp(p.x(), -far, far), std::clamp(p.y(), -far, far));
-    };
-    painter.drawLine(pixelCentre(clamp(from)), pixelCentre(clamp(to)));
+    painter.drawLine(pixelOf(from), pixelOf(to));
 }
 
 void PictureBox::rebuildCanvas() {
-    const qreal dpr = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * dpr).toSize();
-    if (pixels.isEmpty()) {
+    if (size().isEmpty()) {
         canvas_ = QImage();
         return;
     }
-    canvas_ = QImage(pixels, QImage::Format_RGB32);
-    canvas_.setDevicePixelRatio(dpr);
+    canvas_ = QImage(size(), QImage::Format_RGB32);
     canvas_.fill(back_);
     QPainter painter(&canvas_);
     for (const Op& op : ops_)
@@ -189,11 +186,13 @@ LineShape& PictureBox::addLine(double x1, double y1, double x2, double y2, Qt::P
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
-    if (canvas_.isNull() || canvas_.devicePixelRatio() != devicePixelRatioF() ||
-        canvas_.deviceIndependentSize().toSize() != size())
+    if (canvas_.size() != size())
         rebuildCanvas();
     QPainter painter(this);
-    painter.drawImage(QPoint(0, 0), canvas_);
+    // The drawing is kept one image pixel to a logical pixel; on a denser screen each
+    // becomes a block of device pixels, scaled without smoothing so that it stays crisp.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(rect(), canvas_);
     for (const auto& line : lines_) {
         QPen pen(line->color(), line->width(), line->style(), Qt::FlatCap);
         painter.setPen(pen);

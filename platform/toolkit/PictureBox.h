@@ -44,7 +44,7 @@ private:
 
 // A drawing surface with a user coordinate scale, single-pixel points and lines
 // drawn from the current drawing position, and a kept drawing that survives
-// being covered and repaints crisply at any device pixel ratio.
+// being covered and repaints crisply, without smoothing, at any device pixel ratio.
 class PictureBox : public QWidget {
     Q_OBJECT
 
@@ -85,7 +85,7 @@ public:
 
     // Everything drawn since the last erase, oldest first.
     const std::vector<Op>& drawing() const { return ops_; }
-    // The kept drawing as it stands, at the current device pixel ratio.
+    // The kept drawing as it stands, one pixel to a logical pixel.
     const QImage& canvas() const { return canvas_; }
 
     // A line shape above the drawing, ends in the current user units.

@@ -1,11 +1,16 @@
 // Draws the picture of the scope overlay for the documentation: two one-second tones
-// (440 Hz on track 1, 660 Hz on track 2, 44100 Hz 16-bit) put straight into the tracks,
-// a click into each waveform box, and the whole window grabbed to the PNG file given.
+// (440 Hz on track 1, 660 Hz on track 2, 44100 Hz 16-bit) written as WAV files and
+// loaded through the Load buttons, a click into each waveform box, and the whole window
+// grabbed to the PNG file given.
 //   scope_screenshot docs/scope-overlay.png
+#include "FileDialog.h"
 #include "PictureBox.h"
+#include "WavFile.h"
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -14,25 +19,25 @@
 
 namespace {
 
-void fill(Track& t, const TrackControls& ui, double hz, double amplitude) {
+// A tone that swells and fades over the second, so the track's box shows its shape.
+QString tone(const QTemporaryDir& dir, double hz, double amplitude) {
     constexpr std::int32_t rate = 44100;
-    t.waveFormat = {1, 1, rate, rate * 2, 2, 16};
-    t.FullScale = 65536;
-    t.SampleLimit = rate - 1;
-    for (std::int32_t k = 0; k <= t.SampleLimit; ++k) {
-        // A tone that swells and fades over the second, so the track's box shows its shape.
+    std::vector<std::int16_t> samples(rate);
+    for (std::int32_t k = 0; k < rate; ++k) {
         const double envelope = std::sin(std::numbers::pi * k / rate);
-        (*t.LeftSamples)[k] =
+        samples[k] =
             static_cast<std::int16_t>(amplitude * envelope * std::sin(2 * std::numbers::pi * hz * k / rate));
     }
-    t.HasWaveform = true;
+    const QString path = dir.filePath(QStringLiteral("tone-%1Hz.wav").arg(hz));
+    wavfile::write(path.toStdString(), wavfile::pcm16(1, rate, samples));
+    return path;
+}
 
-    // The track's own box as a loaded file leaves it: the samples across the box.
-    ui.box->setScale(0, 32768, t.SampleLimit, -32768);
-    ui.box->cls();
-    ui.box->pset(0, (*t.LeftSamples)[0], ui.color);
-    for (std::int32_t k = 1; k <= t.SampleLimit; ++k)
-        ui.box->lineTo(k, (*t.LeftSamples)[k], ui.color);
+void load(QPushButton* button, const QString& path) {
+    toolkit::CommonDialog::setSeam(
+        [&](const toolkit::CommonDialog::Request&) { return std::optional(path); });
+    QTest::mouseClick(button, Qt::LeftButton);
+    toolkit::CommonDialog::setSeam({});
 }
 
 } // namespace
@@ -45,12 +50,17 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QTemporaryDir dir;
     frmMain w;
-    fill(w.track1, w.ui1, 440, 24000);
-    fill(w.track2, w.ui2, 660, 14000);
+    load(w.cmdRoad1, tone(dir, 440, 24000));
+    load(w.cmdRoad2, tone(dir, 660, 14000));
     QTest::mouseClick(w.Picture3, Qt::LeftButton, {}, QPoint(w.Picture3->width() / 2, 10));
     QTest::mouseClick(w.Picture1, Qt::LeftButton, {}, QPoint(w.Picture1->width() / 4, 10));
     QApplication::processEvents();
+    if (!w.track1.HasWaveform || !w.track2.HasWaveform) {
+        std::fprintf(stderr, "the tones did not load\n");
+        return 1;
+    }
     if (!w.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;

@@ -1,11 +1,13 @@
 // The scope box: clicks into the waveform boxes, clearing, and the trace routines, on a real main window.
+#include "FileDialog.h"
 #include "PictureBox.h"
 #include "Scope.h"
+#include "WavFile.h"
 #include "frmMain.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -201,13 +203,22 @@ TEST_F(ScopeView, AClickBeforeALoadChangesNothing) {
     expectScale(*w.Picture2, 882, 32768, -32768);
 }
 
-TEST_F(ScopeView, AnyButtonWithAnyModifiersClicksAtTheMousePosition) {
-    load(w.track1, 44100, 16, 1);
-    // What the waveform plot leaves: the box spans the buffer's samples.
-    w.Picture1->setScale(0, 32768, w.track1.SampleLimit, -32768);
+TEST_F(ScopeView, AnyButtonWithAnyModifiersClicksAtTheSampleUnderTheMouse) {
+    // A real load: the plot gives the box its scale and the load sets the flag.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ramp.wav"));
+    std::vector<std::int16_t> ramp(100000);
+    for (std::size_t k = 0; k < ramp.size(); ++k)
+        ramp[k] = static_cast<std::int16_t>(k / 4);
+    wavfile::write(path.toStdString(), wavfile::pcm16(1, 44100, ramp));
+    toolkit::CommonDialog::setSeam(
+        [&](const toolkit::CommonDialog::Request&) { return std::optional(path); });
+    QTest::mouseClick(w.cmdRoad1, Qt::LeftButton);
+    toolkit::CommonDialog::setSeam({});
+    ASSERT_TRUE(w.track1.HasWaveform);
+
     const int px = w.Picture1->width() / 3;
     const float X = static_cast<float>(double(px) / w.Picture1->width() * w.track1.SampleLimit);
-
     const std::pair<Qt::MouseButton, Qt::KeyboardModifiers> presses[] = {
         {Qt::LeftButton, Qt::NoModifier},
         {Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier},
@@ -221,6 +232,7 @@ TEST_F(ScopeView, AnyButtonWithAnyModifiersClicksAtTheMousePosition) {
         const auto t = traces(*w.Picture2);
         ASSERT_EQ(t.size(), 1u);
         expectSamples(t[0], kBlue, *w.track1.LeftSamples, static_cast<int>(std::nearbyint(X)), 883);
+        EXPECT_EQ(t[0].points[0].y(), int(std::nearbyint(X)) / 4) << "the file's own samples";
     }
 }
 
@@ -330,9 +342,3 @@ TEST_F(ScopeView, GuideLinesStayAboveWhateverIsDrawnOrErased) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,0 +1,73 @@
+#pragma once
+// Builds WAV files byte by byte for the reader's tests, including malformed ones.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+#include <initializer_list>
+
+namespace wavbytes {
+
+inline void PutInt16(QByteArray& out, std::int16_t v) {
+    const auto u = static_cast<std::uint16_t>(v);
+    out.append(static_cast<char>(u & 0xFF));
+    out.append(static_cast<char>(u >> 8));
+}
+
+inline void PutInt32(QByteArray& out, std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.append(static_cast<char>((u >> shift) & 0xFF));
+    }
+}
+
+// A chunk: 4-byte id, 32-bit size, body. The size is the body's length unless given; no pad byte is added.
+inline QByteArray Chunk(const char (&id)[5], const QByteArray& body, std::int64_t size = -1) {
+    QByteArray out(id, 4);
+    PutInt32(out, static_cast<std::int32_t>(size < 0 ? body.size() : size));
+    out.append(body);
+    return out;
+}
+
+// A chunk whose declared size is given as raw 32 bits (negative sizes included).
+inline QByteArray ChunkWithRawSize(const char (&id)[5], std::uint32_t size, const QByteArray& body = {}) {
+    QByteArray out(id, 4);
+    PutInt32(out, static_cast<std::int32_t>(size));
+    out.append(body);
+    return out;
+}
+
+inline QByteArray FormatBody(std::int16_t channels, std::int32_t rate, std::int16_t bits,
+                             std::int16_t blockAlign, std::int16_t tag = 1) {
+    QByteArray out;
+    PutInt16(out, tag);
+    PutInt16(out, channels);
+    PutInt32(out, rate);
+    PutInt32(out, rate * blockAlign);
+    PutInt16(out, blockAlign);
+    PutInt16(out, bits);
+    return out;
+}
+
+// The 12-byte RIFF header followed by the chunks.
+inline QByteArray Riff(std::initializer_list<QByteArray> chunks) {
+    QByteArray body("WAVE");
+    for (const QByteArray& c : chunks) {
+        body.append(c);
+    }
+    QByteArray out("RIFF");
+    PutInt32(out, static_cast<std::int32_t>(body.size()));
+    out.append(body);
+    return out;
+}
+
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
+        throw std::runtime_error("cannot write test file");
+    }
+}
+
+} // namespace wavbytes

@@ -1,0 +1,332 @@
+#include "WavBytes.h"
+#include "WaveReader.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <iterator>
+
+using namespace wavbytes;
+
+namespace {
+
+std::int16_t LeftValue(int i) {
+    return static_cast<std::int16_t>((i * 7) % 65536 - 32768);
+}
+std::int16_t RightValue(int i) {
+    return static_cast<std::int16_t>(32767 - (i * 3) % 65536);
+}
+
+// Interleaved 16-bit frames: left, then right when stereo.
+QByteArray Frames16(int frames, bool stereo) {
+    QByteArray out;
+    for (int i = 0; i < frames; ++i) {
+        PutInt16(out, LeftValue(i));
+        if (stereo) {
+            PutInt16(out, RightValue(i));
+        }
+    }
+    return out;
+}
+
+QByteArray Standard16(int frames, bool stereo, std::int32_t rate = 44100) {
+    const std::int16_t channels = stereo ? 2 : 1;
+    return Riff({Chunk("fmt ", FormatBody(channels, rate, 16, static_cast<std::int16_t>(2 * channels))),
+                 Chunk("data", Frames16(frames, stereo))});
+}
+
+QByteArray Bytes(int count, const std::function<int(int)>& value) {
+    QByteArray out;
+    for (int i = 0; i < count; ++i) {
+        out.append(static_cast<char>(value(i)));
+    }
+    return out;
+}
+
+class WaveReaderTest : public ::testing::Test {
+protected:
+    QString Write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        WriteFile(path, bytes);
+        return path;
+    }
+
+    // What Load and Stop do around the reader: zeroed arrays and the full limit, then the read.
+    void Read(const QString& path) {
+        track.LeftSamples->fill(0);
+        track.RightSamples->fill(0);
+        track.SampleLimit = kLastSampleIndex;
+        ReadWaveFile(track, path, [this](const QString& label) { labels << label; });
+    }
+
+    static QString Label(const QString& path, const QString& number) {
+        return path + QChar(0x3000) + QChar(0x3000) + number + QChar(0x79D2);
+    }
+
+    void ExpectAllZeroFrom(const SampleArray& a, int from) {
+        for (int i = from; i <= kLastSampleIndex; ++i) {
+            if (a[i] != 0) {
+                ADD_FAILURE() << "sample " << i << " is " << a[i];
+                return;
+            }
+        }
+    }
+
+    QTemporaryDir dir;
+    Track track;
+    QStringList labels;
+};
+
+TEST_F(WaveReaderTest, StandardStereoFileFillsTrackAndLabel) {
+    // A path with a blank and Japanese text reaches the file and the label unchanged.
+    const QString path = Write(QStringLiteral(u"音声 ファイル.wav"), Standard16(1000, true));
+    Read(path);
+
+    EXPECT_EQ(track.waveFormat.wFormatTag, 1);
+    EXPECT_EQ(track.waveFormat.nChannels, 2);
+    EXPECT_EQ(track.waveFormat.nSamplesPerSec, 44100);
+    EXPECT_EQ(track.waveFormat.nAvgBytesPerSec, 176400);
+    EXPECT_EQ(track.waveFormat.nBlockAlign, 4);
+    EXPECT_EQ(track.waveFormat.wBitsPerSample, 16);
+    EXPECT_EQ(track.FullScale, 65536);
+    EXPECT_EQ(track.SampleLimit, 1000);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ((*track.LeftSamples)[i], LeftValue(i)) << i;
+        ASSERT_EQ((*track.RightSamples)[i], RightValue(i)) << i;
+    }
+    // Frame 1000 is read from past the end of the file.
+    EXPECT_EQ((*track.LeftSamples)[1000], 0);
+    EXPECT_EQ((*track.RightSamples)[1000], 0);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0], Label(path, " 0"));
+}
+
+TEST_F(WaveReaderTest, MonoFilesFillOnlyTheLeftArray) {
+    // 8-bit samples are stored as their unsigned byte values, silence as 128.
+    const QByteArray eightBit = Riff({Chunk("fmt ", FormatBody(1, 11025, 8, 1)),
+                                      Chunk("data", Bytes(1000, [](int i) { return (i * 37) % 256; }))});
+    Read(Write("8bit.wav", eightBit));
+    EXPECT_EQ(track.FullScale, 256);
+    EXPECT_EQ(track.SampleLimit, 1000);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ((*track.LeftSamples)[i], (i * 37) % 256) << i;
+    }
+    EXPECT_EQ((*track.LeftSamples)[1000], 0);
+    ExpectAllZeroFrom(*track.RightSamples, 0);
+
+    Read(Write("16mono.wav", Standard16(300, false)));
+    EXPECT_EQ(track.FullScale, 65536);
+    EXPECT_EQ(track.SampleLimit, 300);
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ((*track.LeftSamples)[i], LeftValue(i)) << i;
+    }
+    ExpectAllZeroFrom(*track.LeftSamples, 300);
+    ExpectAllZeroFrom(*track.RightSamples, 0);
+
+    // 8-bit stereo: one byte per sample, left then right.
+    const QByteArray eightStereo = Riff(
+        {Chunk("fmt ", FormatBody(2, 8000, 8, 2)), Chunk("data", Bytes(20, [](int i) { return 200 + i; }))});
+    Read(Write("8stereo.wav", eightStereo));
+    EXPECT_EQ(track.SampleLimit, 10);
+    EXPECT_EQ((*track.LeftSamples)[0], 200);
+    EXPECT_EQ((*track.RightSamples)[0], 201);
+    EXPECT_EQ((*track.LeftSamples)[9], 218);
+    EXPECT_EQ((*track.RightSamples)[9], 219);
+}
+
+TEST_F(WaveReaderTest, LongFileKeepsFramesZeroTo500000) {
+    const QString path = Write("long.wav", Standard16(500100, false));
+    Read(path);
+    EXPECT_EQ(track.SampleLimit, 500000);
+    EXPECT_EQ((*track.LeftSamples)[0], LeftValue(0));
+    EXPECT_EQ((*track.LeftSamples)[499999], LeftValue(499999));
+    EXPECT_EQ((*track.LeftSamples)[500000], LeftValue(500000));
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0], Label(path, " 11.3"));
+}
+
+TEST_F(WaveReaderTest, FrameCountIsRoundedHalfToEvenAndOnlyLowered) {
+    // 101 bytes at 2 bytes a frame: 50.5 frames give 50; 103 bytes: 51.5 give 52.
+    const auto file = [](int bytes) {
+        return Riff({Chunk("fmt ", FormatBody(1, 8000, 16, 2)),
+                     Chunk("data", Bytes(bytes, [](int i) { return i; }))});
+    };
+    Read(Write("101.wav", file(101)));
+    EXPECT_EQ(track.SampleLimit, 50);
+    EXPECT_EQ((*track.LeftSamples)[49], 98 | (99 << 8));
+    EXPECT_EQ((*track.LeftSamples)[50], 100); // its high byte lies past the end of the file
+    EXPECT_EQ((*track.LeftSamples)[51], 0);
+
+    Read(Write("103.wav", file(103)));
+    EXPECT_EQ(track.SampleLimit, 52);
+    EXPECT_EQ((*track.LeftSamples)[51], 102);
+    EXPECT_EQ((*track.LeftSamples)[52], 0);
+
+    // An empty data chunk still reads frame 0, here from the chunk that follows it.
+    Read(Write("empty.wav",
+               Riff({Chunk("fmt ", FormatBody(1, 8000, 16, 2)), Chunk("data", {}), Chunk("LIST", "abcd")})));
+    EXPECT_EQ(track.SampleLimit, 0);
+    EXPECT_EQ((*track.LeftSamples)[0], 'L' | ('I' << 8));
+    EXPECT_EQ(labels.last(), Label(dir.filePath("empty.wav"), " 0"));
+
+    // A data size of -100 (a broken file) gives a negative limit and no frames.
+    Read(Write("negdata.wav", Riff({Chunk("fmt ", FormatBody(1, 100, 16, 2)),
+                                    ChunkWithRawSize("data", static_cast<std::uint32_t>(-100), "xyzw")})));
+    EXPECT_EQ(track.SampleLimit, -50);
+    ExpectAllZeroFrom(*track.LeftSamples, 0);
+    EXPECT_EQ(labels.last(), Label(dir.filePath("negdata.wav"), "-0.5"));
+}
+
+TEST_F(WaveReaderTest, WalkStepsOverOtherChunksBySize) {
+    // LIST and fact chunks between the format and the data.
+    Read(Write("list.wav",
+               Riff({Chunk("fmt ", FormatBody(2, 44100, 16, 4)), Chunk("fact", QByteArray("\x10\0\0\0", 4)),
+                     Chunk("LIST", QByteArray(30, 'x')), Chunk("data", Frames16(16, true))})));
+    EXPECT_EQ(track.SampleLimit, 16);
+    EXPECT_EQ((*track.RightSamples)[15], RightValue(15));
+
+    // An 18-byte format body: the first 16 bytes are the format, the next header follows the 18 bytes.
+    Read(Write("fmt18.wav", Riff({Chunk("fmt ", FormatBody(1, 22050, 16, 2) + QByteArray("\x7f\x7f", 2)),
+                                  Chunk("data", Frames16(40, false))})));
+    EXPECT_EQ(track.waveFormat.nSamplesPerSec, 22050);
+    EXPECT_EQ(track.SampleLimit, 40);
+    EXPECT_EQ((*track.LeftSamples)[39], LeftValue(39));
+
+    // Only the first data chunk is read; "fmt" and "data" are found anywhere in the id, case-sensitively.
+    Read(Write("ids.wav", Riff({Chunk("xfmt", FormatBody(1, 8000, 8, 1)), Chunk("Data", "\x01\x02"),
+                                Chunk("data", "\x05\x06"), Chunk("data", "\x09\x09\x09\x09")})));
+    EXPECT_EQ(track.FullScale, 256);
+    EXPECT_EQ(track.SampleLimit, 2);
+    EXPECT_EQ((*track.LeftSamples)[0], 5);
+    EXPECT_EQ((*track.LeftSamples)[1], 6);
+    EXPECT_EQ((*track.LeftSamples)[2], 'd'); // the byte after the chunk: the next chunk's id
+}
+
+TEST_F(WaveReaderTest, OddChunkWithPadByteHidesTheData) {
+    // The pad byte after a 3-byte chunk is not skipped: the next header is read one byte early, the data
+    // chunk is missed and the misread size carries the walk past the end of the file.
+    const QString path = Write(
+        "pad.wav", Riff({Chunk("fmt ", FormatBody(2, 44100, 16, 4)), Chunk("LIST", QByteArray("abc\0", 4), 3),
+                         Chunk("data", Frames16(1000, true))}));
+    labels << "old";
+    Read(path);
+    EXPECT_EQ(track.FullScale, 65536);
+    EXPECT_EQ(track.SampleLimit, 500000);
+    ExpectAllZeroFrom(*track.LeftSamples, 0);
+    ExpectAllZeroFrom(*track.RightSamples, 0);
+    EXPECT_EQ(labels, QStringList{"old"});
+}
+
+TEST_F(WaveReaderTest, FormatOfTheLastFileServesAFileWithoutOne) {
+    Read(Write("8bit.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 8, 1)),
+                                 Chunk("data", Bytes(10, [](int) { return 1; }))})));
+    // "FMT " is no format chunk, so the 8-bit mono format read before still applies.
+    const QString path = Write("caps.wav", Riff({Chunk("FMT ", FormatBody(2, 44100, 16, 4)),
+                                                 Chunk("data", Bytes(6, [](int i) { return 0x80 + i; }))}));
+    Read(path);
+    EXPECT_EQ(track.waveFormat.nSamplesPerSec, 8000);
+    EXPECT_EQ(track.FullScale, 256);
+    EXPECT_EQ(track.SampleLimit, 6);
+    EXPECT_EQ((*track.LeftSamples)[5], 0x85);
+    ExpectAllZeroFrom(*track.RightSamples, 0);
+
+    // A fresh track has no format yet: block alignment 0 fails.
+    Track fresh;
+    EXPECT_THROW(ReadWaveFile(fresh, path, [](const QString&) {}), WaveFileError);
+}
+
+TEST_F(WaveReaderTest, WiderSamplesAreReadAsSixteenBitValues) {
+    // 24-bit stereo: 600 bytes are 100 frames by the block alignment, but frames are read 4 bytes apart.
+    const QByteArray data = Bytes(600, [](int i) { return i % 251; });
+    Read(Write("24.wav", Riff({Chunk("fmt ", FormatBody(2, 48000, 24, 6)), Chunk("data", data)})));
+    EXPECT_EQ(track.FullScale, 16777216);
+    EXPECT_EQ(track.SampleLimit, 100);
+    for (int i = 0; i <= 100; ++i) {
+        const auto at = [&](int k) { return static_cast<unsigned char>(data[k]); };
+        ASSERT_EQ((*track.LeftSamples)[i], static_cast<std::int16_t>(at(4 * i) | (at(4 * i + 1) << 8))) << i;
+        ASSERT_EQ((*track.RightSamples)[i], static_cast<std::int16_t>(at(4 * i + 2) | (at(4 * i + 3) << 8)))
+            << i;
+    }
+    EXPECT_EQ(labels.size(), 1);
+
+    // 2 to the bits per sample, rounded half to even: 30 bits fit, -1 gives 0.5 and so 0 (16-bit rules).
+    Read(Write("30.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 30, 4))})));
+    EXPECT_EQ(track.FullScale, 1 << 30);
+    Read(Write("neg.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, -1, 4))})));
+    EXPECT_EQ(track.FullScale, 0);
+    Read(Write("zero.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 0, 4))})));
+    EXPECT_EQ(track.FullScale, 1);
+}
+
+TEST_F(WaveReaderTest, FilesWithoutDataLeaveTheTrackAsTheCallerSetIt) {
+    labels << "old";
+    for (int size : {0, 5, 12}) {
+        Read(Write(QString("tiny%1.wav").arg(size), Standard16(10, true).left(size)));
+        EXPECT_EQ(track.SampleLimit, 500000) << size;
+        EXPECT_EQ(track.FullScale, 0) << size;
+    }
+    Read(Write("nodata.wav", Riff({Chunk("fmt ", FormatBody(2, 44100, 16, 4)), Chunk("LIST", "abcd")})));
+    EXPECT_EQ(track.FullScale, 65536);
+    EXPECT_EQ(track.SampleLimit, 500000);
+    ExpectAllZeroFrom(*track.LeftSamples, 0);
+    EXPECT_EQ(labels, QStringList{"old"});
+}
+
+TEST_F(WaveReaderTest, ChunkSizesThatWouldWalkBackEndTheWalk) {
+    // -8 would read the same header forever, other negative sizes walk backwards; each read ends.
+    for (std::uint32_t size : {0xFFFFFFF8u, 0xFFFFFF00u, 0x80000000u, 0xFFFFFFF4u}) {
+        Read(Write("back.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 16, 2)),
+                                     ChunkWithRawSize("junk", size), Chunk("data", Frames16(10, false))})));
+        EXPECT_EQ(track.SampleLimit, 500000) << size;
+    }
+    EXPECT_TRUE(labels.isEmpty());
+}
+
+TEST_F(WaveReaderTest, FailuresThrowAndKeepWhatWasDone) {
+    EXPECT_THROW(Read(dir.filePath("missing.wav")), WaveFileError);
+    EXPECT_THROW(Read(dir.path()), WaveFileError);
+    EXPECT_THROW(Read(Write("align0.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 16, 0)),
+                                                Chunk("data", Frames16(10, false))}))),
+                 WaveFileError);
+    // A chunk position past 2147483647.
+    EXPECT_THROW(Read(Write("far.wav", Riff({ChunkWithRawSize("junk", 0x7FFFFFF0u)}))), WaveFileError);
+
+    // 32 bits: the format record is stored, then 2^32 does not fit and FullScale keeps its old value.
+    Read(Write("16.wav", Standard16(10, false)));
+    EXPECT_THROW(Read(Write("32.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 32, 8)),
+                                            Chunk("data", QByteArray(80, '\x11'))}))),
+                 WaveFileError);
+    EXPECT_EQ(track.waveFormat.wBitsPerSample, 32);
+    EXPECT_EQ(track.FullScale, 65536);
+    EXPECT_EQ(track.SampleLimit, 500000);
+
+    // A sample rate of 0 fails only in the label, after the frames are stored and the limit lowered.
+    labels.clear();
+    EXPECT_THROW(Read(Write("rate0.wav", Standard16(100, true, 0))), WaveFileError);
+    EXPECT_EQ(track.SampleLimit, 100);
+    EXPECT_EQ((*track.LeftSamples)[99], LeftValue(99));
+    EXPECT_EQ((*track.RightSamples)[99], RightValue(99));
+    EXPECT_TRUE(labels.isEmpty());
+}
+
+TEST_F(WaveReaderTest, FileIsClosedOnEveryPath) {
+    const auto openFiles = [] {
+        std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const QString good = Write("good.wav", Standard16(10, true));
+    const QString bad = Write("bad.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 40, 2))}));
+    const QString rate0 = Write("rate0.wav", Standard16(10, true, 0));
+    const auto before = openFiles();
+    for (int i = 0; i < 20; ++i) {
+        Read(good);
+        EXPECT_THROW(Read(bad), WaveFileError);
+        EXPECT_THROW(Read(rate0), WaveFileError);
+    }
+    EXPECT_EQ(openFiles(), before);
+}
+
+} // namespace

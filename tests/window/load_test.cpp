@@ -1,0 +1,187 @@
+// Loading a WAV file into a track and drawing it.
+#include "FakeSoundService.h"
+#include "MessageBox.h"
+#include "Module1.h"
+#include "PictureBox.h"
+#include "Plot.h"
+#include "WavFile.h"
+#include "frmMain.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+class LoadTest : public ::testing::Test {
+protected:
+    FakeSoundService device;
+    QTemporaryDir dir;
+    std::optional<QString> choice;
+    std::unique_ptr<frmMain> form;
+
+    void SetUp() override {
+        SetSoundService(&device);
+        toolkit::setMsgBoxSeam([](const toolkit::MsgRequest&) { return toolkit::MsgAnswer::Yes; });
+        toolkit::CommonDialog::setSeam([this](const toolkit::CommonDialog::Request& r) {
+            EXPECT_EQ(r.mode, toolkit::CommonDialog::Mode::Open);
+            EXPECT_EQ(r.filter, QStringLiteral("WAVEファイル (*.wav)|*.wav"));
+            return choice;
+        });
+        form = std::make_unique<frmMain>();
+    }
+    void TearDown() override {
+        form.reset();
+        toolkit::CommonDialog::setSeam({});
+        toolkit::setMsgBoxSeam({});
+        SetSoundService(nullptr);
+    }
+
+    QString file(const QString& name, const std::string& bytes) {
+        const QString path = dir.filePath(name);
+        wavfile::write(path.toStdString(), bytes);
+        return path;
+    }
+    void load(QPushButton* button, const std::optional<QString>& path) {
+        choice = path;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+};
+
+std::vector<std::int16_t> stereoRamp(int frames) {
+    std::vector<std::int16_t> s;
+    for (int i = 0; i < frames; ++i) {
+        s.push_back(static_cast<std::int16_t>(i * 30 - 15000));
+        s.push_back(static_cast<std::int16_t>(-i));
+    }
+    return s;
+}
+
+TEST_F(LoadTest, AStereoFileOnTrackTwoIsDrawnInRedAndLeavesTrackOneAlone) {
+    const QString path = file(QStringLiteral("stereo.wav"), wavfile::pcm16(2, 44100, stereoRamp(1000)));
+    form->lblTime1->setText(QStringLiteral("track one"));
+    load(form->cmdRoad2, path);
+
+    const Track& t = form->track2;
+    EXPECT_EQ(t.SampleLimit, 1000);
+    EXPECT_EQ(t.FullScale, 65536);
+    EXPECT_TRUE(t.HasWaveform);
+    EXPECT_EQ(t.FilePath, path); // a plain path stands for itself
+    EXPECT_EQ(form->lblTime2->text(), path + QStringLiteral("　　 0秒"));
+    for (QPushButton* b : {form->cmdRoad2, form->cmdPlay2, form->cmdPause2, form->cmdStop2})
+        EXPECT_TRUE(b->isEnabled());
+    for (QPushButton* b : {form->cmdPlay1, form->cmdPause1, form->cmdStop1})
+        EXPECT_FALSE(b->isEnabled());
+    EXPECT_EQ(form->lblTime1->text(), QStringLiteral("track one"));
+    EXPECT_TRUE(form->Picture1->drawing().empty());
+    EXPECT_FALSE(form->track1.HasWaveform);
+    EXPECT_TRUE(device.commands.empty()); // loading opens nothing in the device
+
+    // Every fifth left sample, in red, over 0..SampleLimit and +32768..-32768.
+    const auto& ops = form->Picture3->drawing();
+    ASSERT_EQ(ops.size(), 201u);
+    EXPECT_EQ(ops[0].color, QColor(255, 0, 0).rgb());
+    EXPECT_EQ(ops[3].to, QPointF(15, 15 * 30 - 15000));
+    EXPECT_EQ(ops[200].to, QPointF(1000, 0)); // one frame past the data, read as 0
+    EXPECT_DOUBLE_EQ(form->Picture3->scaleWidth(), 1000);
+    EXPECT_DOUBLE_EQ(form->Picture3->scaleTop(), 32768);
+    EXPECT_DOUBLE_EQ(form->Picture3->scaleHeight(), -65536);
+    EXPECT_EQ(form->linPosition2->X1(), 0);
+    EXPECT_EQ(form->linPosition2->pixelFrom().x(), 0);
+}
+
+TEST_F(LoadTest, AnEightBitFileIsDrawnFromZeroToTwoHundredFiftySix) {
+    std::vector<std::uint8_t> samples(44100 + 22050, 128);
+    load(form->cmdRoad1, file(QStringLiteral("eight.wav"), wavfile::pcm8(1, 44100, samples)));
+    EXPECT_EQ(form->track1.FullScale, 256);
+    EXPECT_DOUBLE_EQ(form->Picture1->scaleTop(), 256);
+    EXPECT_DOUBLE_EQ(form->Picture1->scaleHeight(), -256);
+    EXPECT_EQ(form->Picture1->drawing()[1].to.y(), 128);
+    EXPECT_EQ(form->Picture1->drawing()[0].color, QColor(0, 0, 255).rgb());
+    EXPECT_TRUE(form->lblTime1->text().endsWith(QStringLiteral("　　 1.5秒")));
+}
+
+TEST_F(LoadTest, CancellingChangesNothing) {
+    const QString path = file(QStringLiteral("a.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
+    load(form->cmdRoad1, path);
+    const auto before = form->Picture1->drawing().size();
+    const QString label = form->lblTime1->text();
+    load(form->cmdRoad1, std::nullopt);
+    EXPECT_EQ(form->Picture1->drawing().size(), before);
+    EXPECT_EQ(form->lblTime1->text(), label);
+    EXPECT_EQ(form->track1.SampleLimit, 100);
+    EXPECT_EQ((*form->track1.LeftSamples)[0], 5);
+    EXPECT_TRUE(form->cmdRoad1->isEnabled());
+    EXPECT_TRUE(form->cmdPlay1->isEnabled());
+}
+
+TEST_F(LoadTest, AFailureEndsQuietlyWithTheTrackLocked) {
+    const QString good = file(QStringLiteral("good.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
+    load(form->cmdRoad1, good);
+    // 32-bit samples: two to the 32nd does not fit the full scale.
+    const QString bad = file(QStringLiteral("bad.wav"), wavfile::riff(wavfile::chunk("fmt ", wavfile::fmtBody(1, 8000, 32)) +
+                                                                     wavfile::chunk("data", std::string(64, '\1'))));
+    load(form->cmdRoad1, bad);
+    EXPECT_FALSE(form->cmdRoad1->isEnabled());
+    EXPECT_FALSE(form->cmdPlay1->isEnabled());
+    EXPECT_FALSE(form->cmdStop1->isEnabled());
+    EXPECT_EQ(form->track1.FilePath, good);
+    EXPECT_TRUE(form->lblTime1->text().startsWith(good));
+    EXPECT_EQ((*form->track1.LeftSamples)[0], 0); // cleared before the read
+    // The other track is not locked.
+    EXPECT_TRUE(form->cmdRoad2->isEnabled());
+
+    // A missing file fails the same way.
+    form->cmdRoad2->setEnabled(true);
+    load(form->cmdRoad2, dir.filePath(QStringLiteral("missing.wav")));
+    EXPECT_FALSE(form->cmdRoad2->isEnabled());
+    EXPECT_FALSE(form->track2.HasWaveform);
+}
+
+TEST_F(LoadTest, APathWithBlanksPlaysFromABlankFreeNameOfTheSameFile) {
+    const QString path =
+        file(QStringLiteral("録音 その 1.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(10, 1)));
+    load(form->cmdRoad1, path);
+    EXPECT_FALSE(form->track1.FilePath.isEmpty());
+    EXPECT_FALSE(form->track1.FilePath.contains(QLatin1Char(' ')));
+    EXPECT_TRUE(std::filesystem::equivalent(form->track1.FilePath.toStdString(), path.toStdString()));
+    EXPECT_TRUE(form->lblTime1->text().startsWith(path)); // the label shows the name as chosen
+}
+
+TEST_F(LoadTest, AShorterSecondFileLeavesZerosAfterItsLastFrame) {
+    load(form->cmdRoad1, file(QStringLiteral("long.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(3000, 77))));
+    form->track1.Cursor = 12.5f;
+    load(form->cmdRoad1, file(QStringLiteral("short.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(1000, 9))));
+    const SampleArray& left = *form->track1.LeftSamples;
+    EXPECT_EQ(left[999], 9);
+    EXPECT_EQ(left[1000], 0);
+    EXPECT_EQ(left[2999], 0);
+    EXPECT_EQ(form->track1.SampleLimit, 1000);
+    EXPECT_EQ(form->track1.Cursor, 12.5f); // a cursor outlives a load
+}
+
+TEST_F(LoadTest, ThePlotHandlesEmptyAndFlatScales) {
+    Track& t = form->track1;
+    t.SampleLimit = 4;
+    t.FullScale = 65536;
+    PlotWaveform(t, form->ui1);
+    EXPECT_EQ(form->Picture1->drawing().size(), 1u); // only x = 0; the next would be 5
+
+    for (auto [limit, full] : {std::pair{0, 65536}, std::pair{1000, 0}}) {
+        t.SampleLimit = limit;
+        t.FullScale = full;
+        PlotWaveform(t, form->ui1);
+        const QImage canvas = form->Picture1->canvas();
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                ASSERT_EQ(canvas.pixel(x, y) | 0xff000000, 0xffffffffu) << limit << " " << full;
+    }
+}
+
+} // namespace

@@ -1,0 +1,60 @@
+#include "Plot.h"
+
+#include "FileDialog.h"
+#include "Module1.h"
+#include "PictureBox.h"
+#include "WaveReader.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
+#include <vector>
+
+void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path) {
+    ReadWaveFile(track, path, [&ui](const QString& label) { ui.lblTime->setText(label); });
+}
+
+void PlotWaveform(const Track& track, const TrackControls& ui) {
+    double top, bottom;
+    if (track.FullScale == 256) {
+        top = 256;
+        bottom = 0;
+    } else {
+        top = track.FullScale / 2.0;
+        bottom = -top;
+    }
+    ui.box->setScale(0, top, track.SampleLimit, bottom);
+    ui.box->cls();
+
+    // Up to 100001 points: drawn in one pass, as they would look one by one.
+    thread_local std::vector<QPointF> points;
+    points.clear();
+    const SampleArray& left = *track.LeftSamples;
+    const std::int32_t last = std::min(track.SampleLimit, kLastSampleIndex);
+    for (std::int32_t i = 0; i <= last; i += 5)
+        points.emplace_back(i, left[static_cast<std::size_t>(i)]);
+    ui.box->psetBatch(points, ui.color);
+
+    MovePositionLine(ui, 0);
+}
+
+void LoadFile(Track& track, const TrackControls& ui, toolkit::CommonDialog& dialog, QWidget* parent) {
+    // Any failure from here on ends the load quietly, leaving things as far as they got.
+    try {
+        dialog.Filter = QStringLiteral("WAVEファイル (*.wav)|*.wav");
+        dialog.ShowOpen(parent);
+        const QString path = dialog.FileName;
+        ClearSamples(track);
+        track.SampleLimit = kLastSampleIndex;
+        ui.cmdRoad->setEnabled(false);
+        DisableTransport(ui);
+        ReadWaveFile(track, ui, path);
+        PlotWaveform(track, ui);
+        track.FilePath = GetShortPath(dialog.FileName);
+        ui.cmdRoad->setEnabled(true);
+        EnableTransport(ui);
+        track.HasWaveform = true;
+    } catch (...) {
+    }
+}

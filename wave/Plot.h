@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Track.h"
+#include "TrackControls.h"
+
+#include <QString>
+
+namespace toolkit {
+class CommonDialog;
+}
+class QWidget;
+
+// Reads a WAV file into the track; the track's time label gets the path and length.
+void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path);
+
+// Draws every fifth sample of the left channel across the track's box and puts
+// the position line back to the left edge.
+void PlotWaveform(const Track& track, const TrackControls& ui);
+
+// The Load button: pick a file, read it, draw it, remember it for playback.
+void LoadFile(Track& track, const TrackControls& ui, toolkit::CommonDialog& dialog, QWidget* parent);

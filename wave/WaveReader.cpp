@@ -1,0 +1,230 @@
+#include "WaveReader.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
+
+// The conversion every number of the format goes through on its way into a 32-bit field: to the nearest
+// integer, halves to the even neighbour (50.5 gives 50, 51.5 gives 52), and a failure when it does not fit.
+std::int32_t RoundToInt32(double x, const char* what) {
+    const double below = std::floor(x);
+    const double fraction = x - below; // exact for every finite double
+    double rounded = below;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0)) {
+        rounded = below + 1.0;
+    }
+    // NaN fails both comparisons, so test for the good range rather than the bad one.
+    if (!(rounded >= kInt32Min && rounded <= kInt32Max)) {
+        throw WaveFileError(what);
+    }
+    return static_cast<std::int32_t>(rounded);
+}
+
+std::int16_t Int16At(const unsigned char* p) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+}
+
+std::int32_t Int32At(const unsigned char* p) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+
+// Whether the chunk id, taken as four characters of text, contains the given text anywhere. The narrow
+// encoding is ASCII-compatible, so comparing the bytes finds exactly what a text search would find.
+bool IdContains(const unsigned char* id, const char* text) {
+    const std::size_t n = std::strlen(text);
+    for (std::size_t at = 0; at + n <= 4; ++at) {
+        if (std::memcmp(id + at, text, n) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The samples of a data chunk are read in one go into this buffer and decoded from memory. It is kept and
+// reused, so a read allocates nothing once the buffer has reached its largest size (about 2 MB).
+std::vector<unsigned char>& BulkBuffer() {
+    thread_local std::vector<unsigned char> buffer;
+    return buffer;
+}
+
+// The open WAV file. Headers and samples are read at absolute positions; bytes past the end of the file
+// read as 0, which is also what a chunk header read beyond the end looks like. Closing happens in QFile's
+// destructor, so the file is closed on every path out of the reader, failures included.
+class InputFile {
+public:
+    explicit InputFile(const QString& path) : file_(path) {
+        if (!QFileInfo::exists(path)) {
+            throw WaveFileError("file not found");
+        }
+        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            throw WaveFileError("cannot open file");
+        }
+        length_ = file_.size();
+    }
+
+    qint64 length() const { return length_; }
+
+    void readAt(qint64 pos, unsigned char* dst, qint64 n) {
+        qint64 got = 0;
+        if (pos < length_) {
+            if (!file_.seek(pos)) {
+                throw WaveFileError("cannot read file");
+            }
+            got = file_.read(reinterpret_cast<char*>(dst), std::min(n, length_ - pos));
+            if (got < 0) {
+                throw WaveFileError("cannot read file");
+            }
+        }
+        std::memset(dst + got, 0, static_cast<std::size_t>(n - got));
+    }
+
+private:
+    QFile file_;
+    qint64 length_ = 0;
+};
+
+WaveFormat DecodeFormat(const unsigned char* r) {
+    WaveFormat f;
+    f.wFormatTag = Int16At(r);
+    f.nChannels = Int16At(r + 2);
+    f.nSamplesPerSec = Int32At(r + 4);
+    f.nAvgBytesPerSec = Int32At(r + 8);
+    f.nBlockAlign = Int16At(r + 12);
+    f.wBitsPerSample = Int16At(r + 14);
+    return f;
+}
+
+// The body of the first data chunk, starting at byte start, declared as size bytes long.
+void ReadFrames(Track& track, InputFile& file, qint64 start, std::int32_t size) {
+    const WaveFormat& format = track.waveFormat;
+    if (format.nBlockAlign == 0) {
+        throw WaveFileError("block alignment is 0");
+    }
+    // A size that is not a whole number of frames gives a fraction here; it is rounded only if it lowers
+    // the limit, so a long file keeps the caller's 500000.
+    const double frames = static_cast<double>(size) / format.nBlockAlign;
+    if (track.SampleLimit > frames) {
+        track.SampleLimit = RoundToInt32(frames, "frame count overflow");
+    }
+    // The arrays end at index 500000 whatever the caller left in SampleLimit.
+    const std::int32_t last = std::min(track.SampleLimit, kLastSampleIndex);
+    if (last < 0) {
+        return;
+    }
+
+    // Frames are one sample (two when stereo) of one byte for 8-bit files and two bytes for everything
+    // else, one after the other; the block alignment only counts them. Reading frames 0..last inclusive
+    // takes one frame more than a chunk of whole frames holds, usually past the end of the file.
+    const bool eightBit = track.FullScale == 256;
+    const bool stereo = format.nChannels == 2;
+    const std::size_t count = static_cast<std::size_t>(last) + 1;
+    const std::size_t frameBytes = (eightBit ? 1 : 2) * (stereo ? 2 : 1);
+    std::vector<unsigned char>& buffer = BulkBuffer();
+    if (buffer.size() < count * frameBytes) {
+        buffer.resize(count * frameBytes);
+    }
+    const unsigned char* in = buffer.data();
+    file.readAt(start, buffer.data(), static_cast<qint64>(count * frameBytes));
+
+    std::int16_t* left = track.LeftSamples->data();
+    std::int16_t* right = track.RightSamples->data();
+    if (eightBit && stereo) {
+        for (std::size_t i = 0; i < count; ++i) {
+            left[i] = in[2 * i];
+            right[i] = in[2 * i + 1];
+        }
+    } else if (eightBit) {
+        for (std::size_t i = 0; i < count; ++i) {
+            left[i] = in[i];
+        }
+    } else if (stereo) {
+        for (std::size_t i = 0; i < count; ++i) {
+            left[i] = Int16At(in + 4 * i);
+            right[i] = Int16At(in + 4 * i + 2);
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            left[i] = Int16At(in + 2 * i);
+        }
+    }
+}
+
+} // namespace
+
+QString TimeLabelText(const Track& track, const QString& path) {
+    const std::int32_t rate = track.waveFormat.nSamplesPerSec;
+    if (rate == 0) {
+        throw WaveFileError("sample rate is 0");
+    }
+    // One decimal, halves upward.
+    const double seconds = std::floor(static_cast<double>(track.SampleLimit) / rate * 10.0 + 0.5) / 10.0;
+
+    // The shortest text that reads back as the same number, never in exponent form and always with "."
+    // (to_chars ignores the locale): 10 gives "10", 2.5 gives "2.5", 0.5 gives "0.5".
+    char digits[64];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, seconds, std::chars_format::fixed);
+    if (ec != std::errc()) {
+        throw WaveFileError("length does not fit the label");
+    }
+    QString number = QString::fromLatin1(digits, end - digits);
+    if (!number.startsWith(QLatin1Char('-'))) {
+        number.prepend(QLatin1Char(' '));
+    }
+
+    const QChar ideographicSpace(0x3000);
+    const QChar secondsMark(0x79D2); // 秒
+    return path + ideographicSpace + ideographicSpace + number + secondsMark;
+}
+
+void ReadWaveFile(Track& track, const QString& path,
+                  const std::function<void(const QString& label)>& setLabel) {
+    InputFile file(path);
+    const qint64 length = file.length();
+
+    // Chunks follow one another without gap or pad byte, starting after the 12-byte RIFF header, which is
+    // never looked at. The first header is read even when the file is not that long.
+    std::int32_t header = 12;
+    do {
+        unsigned char chunk[8];
+        file.readAt(header, chunk, sizeof chunk);
+        const std::int32_t size = Int32At(chunk + 4);
+
+        if (IdContains(chunk, "fmt")) {
+            // Only the first 16 bytes of the format body matter; longer bodies are stepped over by size.
+            unsigned char record[16];
+            file.readAt(qint64{header} + 8, record, sizeof record);
+            track.waveFormat = DecodeFormat(record);
+            track.FullScale =
+                RoundToInt32(std::ldexp(1.0, track.waveFormat.wBitsPerSample), "bits per sample overflow");
+        }
+        if (IdContains(chunk, "data")) {
+            ReadFrames(track, file, qint64{header} + 8, size);
+            setLabel(TimeLabelText(track, path));
+            return; // chunks after the first data chunk are never looked at
+        }
+
+        const std::int64_t next = std::int64_t{header} + size + 8;
+        if (next > kInt32Max) {
+            throw WaveFileError("chunk position overflow");
+        }
+        // A size of -8 or less would read the same header again or walk backwards, forever. Such a file
+        // ends here as if it had no more chunks.
+        if (next <= header) {
+            break;
+        }
+        header = static_cast<std::int32_t>(next);
+    } while (qint64{header} + 1 < length);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Track.h"
+
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+
+// A failure while reading a WAV file or labelling its length. The Load and Stop handlers catch it at their
+// top and end quietly; what() says in a few English words what went wrong, for diagnostics only.
+class WaveFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The time label's text: the path, two ideographic spaces, the length of frames 0..SampleLimit rounded to
+// one decimal (halves upward) with a leading blank when not negative and "." as the point in every locale,
+// then "秒". Throws WaveFileError when the track's sample rate is 0.
+QString TimeLabelText(const Track& track, const QString& path);
+
+// Fills the track's format, FullScale, SampleLimit and sample arrays from the WAV file at path, walking its
+// chunks from byte 12 and stopping at the first data chunk, whose frames 0..SampleLimit are stored; then
+// hands the time label's text to setLabel. The caller zeroes both sample arrays and sets SampleLimit to
+// 500000 first. Throws WaveFileError on failure; whatever was stored before the failure stays stored. The
+// file is closed on every path.
+void ReadWaveFile(Track& track, const QString& path,
+                  const std::function<void(const QString& label)>& setLabel);
