@@ -52,6 +52,7 @@ BENCHMARK(BM_ClickDrawingAndPaint)->Unit(benchmark::kMillisecond);
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(OO_None) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
