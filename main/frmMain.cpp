@@ -5,6 +5,7 @@
 #include "Module1.h"
 #include "PictureBox.h"
 #include "Plot.h"
+#include "Scope.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -118,10 +119,13 @@ void frmMain::FinishPlayback(const TrackControls& ui) {
     Picture2->cls();
 }
 
-void frmMain::cmdRoad1_Click() { LoadFile(track1, ui1, CommonDialog1, this); }
-void frmMain::cmdRoad2_Click() { LoadFile(track2, ui2, CommonDialog1, this); }
+void frmMain::cmdRoad1_Click() {
+    LoadFile(track1, ui1, CommonDialog1, this);
+}
+void frmMain::cmdRoad2_Click() {
+    LoadFile(track2, ui2, CommonDialog1, this);
+}
 
-// Handlers that the pieces still to come fill in.
 void frmMain::cmdSave1_Click() { PrepareRecording(track1, ui1); }
 void frmMain::cmdSave2_Click() { PrepareRecording(track2, ui2); }
 void frmMain::cmdRec1_Click() { StartRecording(ui1); }
@@ -134,13 +138,14 @@ void frmMain::cmdStop1_Click() { Stop(track1, ui1, ui2); }
 void frmMain::cmdStop2_Click() { Stop(track2, ui2, ui1); }
 void frmMain::tmrPosition1_Timer() { PositionTick(track1, ui1); }
 void frmMain::tmrPosition2_Timer() { PositionTick(track2, ui2); }
-void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
-void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float, float) {}
-void frmMain::cmdClear_Click() {}
-void frmMain::mnuEditClear_Click() {}
-void frmMain::mnuHelpHowto_Click() {
-    about::OpenHelpFile();
+// Every button with any modifier keys sets the cursor alike; only X counts.
+void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
+    ScopeClick(track1, ui1, track2, ui2, *Picture2, x);
 }
-void frmMain::mnuHelpAbout_Click() {
-    about::ShowAbout();
+void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
+    ScopeClick(track2, ui2, track1, ui1, *Picture2, x);
 }
+void frmMain::cmdClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
+void frmMain::mnuEditClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
+void frmMain::mnuHelpHowto_Click() { about::OpenHelpFile(); }
+void frmMain::mnuHelpAbout_Click() { about::ShowAbout(); }
