@@ -17,9 +17,7 @@ void deleteAbout() {
 }
 } // namespace
 
-QString HelpFilePath(const QString& folder) {
-    return QDir(folder).filePath(QStringLiteral("readme.txt"));
-}
+QString HelpFilePath(const QString& folder) { return QDir(folder).filePath(QStringLiteral("readme.txt")); }
 
 void OpenHelpFile(const QString& folder) {
     // The path goes as one argument, so blanks or quotes in the folder stay part of it.
@@ -37,8 +35,6 @@ void ShowAbout() {
     g_about->Show();
 }
 
-frmAbout* AboutInstance() {
-    return g_about;
-}
+frmAbout* AboutInstance() { return g_about; }
 
 } // namespace about

@@ -130,17 +130,11 @@ void frmAbout::Form_Load() {
                                           "法律により禁じられています。"));
 }
 
-void frmAbout::Unload() {
-    loaded_ = false;
-}
+void frmAbout::Unload() { loaded_ = false; }
 
-void frmAbout::cmdOK_Click() {
-    close();
-}
+void frmAbout::cmdOK_Click() { close(); }
 
-void frmAbout::cmdSysInfo_Click() {
-    StartSysInfo();
-}
+void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
 
 void frmAbout::StartSysInfo() {
     try {

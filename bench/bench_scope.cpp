@@ -29,9 +29,7 @@ void fill(Track& t, double hz) {
 }
 
 // Alternate between two places so that every click draws something new.
-void click(int i) {
-    window->Picture1_MouseDown(Qt::LeftButton, {}, i % 2 ? 1000.4f : 2000.6f, 0);
-}
+void click(int i) { window->Picture1_MouseDown(Qt::LeftButton, {}, i % 2 ? 1000.4f : 2000.6f, 0); }
 
 void BM_ClickDrawing(benchmark::State& state) {
     int i = 0;

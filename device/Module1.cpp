@@ -27,9 +27,7 @@ bool takeText(const Buffer& buffer, QString& text) {
 
 } // namespace
 
-void SetSoundService(pikota::sound::SoundService* service) {
-    g_service = service;
-}
+void SetSoundService(pikota::sound::SoundService* service) { g_service = service; }
 
 pikota::sound::SoundService* CurrentSoundService() {
     static pikota::sound::UnavailableService unavailable;

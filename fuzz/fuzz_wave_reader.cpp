@@ -15,9 +15,7 @@ namespace {
 // One file per fuzzing process, rewritten for every input and removed at exit.
 char inputPath[] = "/tmp/fuzz_wave_reader_XXXXXX";
 
-void RemoveInput() {
-    unlink(inputPath);
-}
+void RemoveInput() { unlink(inputPath); }
 
 const char* InputPath() {
     static const bool created = [] {

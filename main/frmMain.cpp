@@ -107,9 +107,7 @@ void frmMain::Form_Unload(bool& cancel) {
     }
 }
 
-void frmMain::mnuFileEnd_Click() {
-    close();
-}
+void frmMain::mnuFileEnd_Click() { close(); }
 
 void frmMain::FinishPlayback(const TrackControls& ui) {
     ui.tmrPosition->stop();
@@ -119,12 +117,8 @@ void frmMain::FinishPlayback(const TrackControls& ui) {
     Picture2->cls();
 }
 
-void frmMain::cmdRoad1_Click() {
-    LoadFile(track1, ui1, CommonDialog1, this);
-}
-void frmMain::cmdRoad2_Click() {
-    LoadFile(track2, ui2, CommonDialog1, this);
-}
+void frmMain::cmdRoad1_Click() { LoadFile(track1, ui1, CommonDialog1, this); }
+void frmMain::cmdRoad2_Click() { LoadFile(track2, ui2, CommonDialog1, this); }
 
 void frmMain::cmdSave1_Click() { PrepareRecording(track1, ui1); }
 void frmMain::cmdSave2_Click() { PrepareRecording(track2, ui2); }

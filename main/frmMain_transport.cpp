@@ -115,7 +115,9 @@ void frmMain::StartRecording(const TrackControls& ui) {
 void frmMain::Play(Track& track, const TrackControls& ui, const TrackControls& other) {
     if (!track.Paused) {
         Send(QStringLiteral("close wfile"));
-        if (!SendOrShow(QStringLiteral("open ") + track.FilePath + QStringLiteral(" type waveaudio alias wfile"), this))
+        if (!SendOrShow(QStringLiteral("open ") + track.FilePath +
+                            QStringLiteral(" type waveaudio alias wfile"),
+                        this))
             return;
         Send(QStringLiteral("set wfile time format ms"));
     }
@@ -153,8 +155,9 @@ void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& o
                 track.FilePath = QLatin1Char('"') + chosen + QLatin1Char('"');
                 if (!QFileInfo::exists(chosen))
                     break;
-                const auto answer = toolkit::MsgBox(QStringLiteral("同じ名前のファイルが存在します。\r\n上書きしますか？"),
-                                                    toolkit::MsgButtons::YesNo, toolkit::MsgIcon::Question, this);
+                const auto answer =
+                    toolkit::MsgBox(QStringLiteral("同じ名前のファイルが存在します。\r\n上書きしますか？"),
+                                    toolkit::MsgButtons::YesNo, toolkit::MsgIcon::Question, this);
                 if (answer == toolkit::MsgAnswer::Yes) {
                     // The device replaces the old file only once the new one is written
                     // whole, so a failed save keeps it. A file that could not be

@@ -10,17 +10,11 @@
 
 namespace toolkit {
 
-QString AppTitle() {
-    return QStringLiteral("ピコタ");
-}
+QString AppTitle() { return QStringLiteral("ピコタ"); }
 
-QString AppPath() {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath());
-}
+QString AppPath() { return QDir::cleanPath(QCoreApplication::applicationDirPath()); }
 
-Version AppVersion() {
-    return {PIKOTA_VERSION_MAJOR, PIKOTA_VERSION_MINOR, PIKOTA_VERSION_PATCH};
-}
+Version AppVersion() { return {PIKOTA_VERSION_MAJOR, PIKOTA_VERSION_MINOR, PIKOTA_VERSION_PATCH}; }
 
 void InitApplication(QApplication& app) {
     app.setApplicationName(QStringLiteral("pikota"));

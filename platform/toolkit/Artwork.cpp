@@ -144,8 +144,6 @@ QImage MagnifierImage(int size) {
     return image;
 }
 
-QCursor MagnifierCursor() {
-    return QCursor(QPixmap::fromImage(MagnifierImage(32)), 9, 8);
-}
+QCursor MagnifierCursor() { return QCursor(QPixmap::fromImage(MagnifierImage(32)), 9, 8); }
 
 } // namespace toolkit

@@ -12,9 +12,7 @@ CommonDialog::Seam& seam() {
 }
 } // namespace
 
-void CommonDialog::setSeam(Seam s) {
-    seam() = std::move(s);
-}
+void CommonDialog::setSeam(Seam s) { seam() = std::move(s); }
 
 QStringList CommonDialog::nameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));

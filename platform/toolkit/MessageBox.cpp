@@ -13,9 +13,7 @@ MsgBoxSeam& seam() {
 }
 } // namespace
 
-void setMsgBoxSeam(MsgBoxSeam s) {
-    seam() = std::move(s);
-}
+void setMsgBoxSeam(MsgBoxSeam s) { seam() = std::move(s); }
 
 MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget* parent) {
     const MsgRequest request{AppTitle(), text, buttons, icon};

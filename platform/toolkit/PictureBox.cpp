@@ -11,9 +11,7 @@ namespace {
 
 constexpr double kTwipsPerPixel = 15.0;
 
-bool finite(QPointF p) {
-    return std::isfinite(p.x()) && std::isfinite(p.y());
-}
+bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
 // The pixel that a point in logical coordinates falls on. The painter fills the
 // pixel at integer coordinates exactly, for points and for one-pixel lines.
@@ -63,9 +61,7 @@ void PictureBox::setBackColor(const QColor& color) {
     update();
 }
 
-void PictureBox::setScale(double x1, double y1, double x2, double y2) {
-    scale_ = {x1, y1, x2, y2, false};
-}
+void PictureBox::setScale(double x1, double y1, double x2, double y2) { scale_ = {x1, y1, x2, y2, false}; }
 
 QPointF PictureBox::map(const Scale& s, QSize size, QPointF user) {
     if (s.twips)
@@ -75,9 +71,7 @@ QPointF PictureBox::map(const Scale& s, QSize size, QPointF user) {
             (user.y() - s.y1) * (size.height() / (s.y2 - s.y1))};
 }
 
-QPointF PictureBox::toPixel(QPointF user) const {
-    return map(scale_, size(), user);
-}
+QPointF PictureBox::toPixel(QPointF user) const { return map(scale_, size(), user); }
 
 QPointF PictureBox::toUser(QPointF pixel) const {
     if (scale_.twips)

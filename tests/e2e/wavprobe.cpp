@@ -24,7 +24,8 @@ int tone(const char* path, double hz, double seconds) {
     const auto frames = static_cast<std::size_t>(seconds * info.samplerate);
     std::vector<short> samples(frames);
     for (std::size_t i = 0; i < frames; ++i)
-        samples[i] = static_cast<short>(16000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / info.samplerate));
+        samples[i] =
+            static_cast<short>(16000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / info.samplerate));
     sf_write_short(f, samples.data(), static_cast<sf_count_t>(frames));
     sf_close(f);
     return 0;

@@ -48,9 +48,7 @@ TEST(TimeLabelText, WritesTheShortestNumber) {
     EXPECT_EQ(Number(300, 1000), " 0.3");     // not 0.30000000000000004
 }
 
-TEST(TimeLabelText, RateZeroThrows) {
-    EXPECT_THROW(Label(1000, 0), WaveFileError);
-}
+TEST(TimeLabelText, RateZeroThrows) { EXPECT_THROW(Label(1000, 0), WaveFileError); }
 
 // A German locale writes 2,5; the label keeps the point. The C library's locale is built on the fly when
 // the system has no German locale installed.

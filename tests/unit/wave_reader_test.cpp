@@ -13,12 +13,8 @@ using namespace wavbytes;
 
 namespace {
 
-std::int16_t LeftValue(int i) {
-    return static_cast<std::int16_t>((i * 7) % 65536 - 32768);
-}
-std::int16_t RightValue(int i) {
-    return static_cast<std::int16_t>(32767 - (i * 3) % 65536);
-}
+std::int16_t LeftValue(int i) { return static_cast<std::int16_t>((i * 7) % 65536 - 32768); }
+std::int16_t RightValue(int i) { return static_cast<std::int16_t>(32767 - (i * 3) % 65536); }
 
 // Interleaved 16-bit frames: left, then right when stereo.
 QByteArray Frames16(int frames, bool stereo) {

@@ -39,9 +39,7 @@ protected:
     }
 };
 
-QRect px(int l, int t, int w, int h) {
-    return {l / 15, t / 15, w / 15, h / 15};
-}
+QRect px(int l, int t, int w, int h) { return {l / 15, t / 15, w / 15, h / 15}; }
 
 TEST_F(MainWindowTest, AtStartNothingCanBePlayedAndNoCommandWasSent) {
     for (QPushButton* b :

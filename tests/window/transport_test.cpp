@@ -27,7 +27,7 @@ protected:
     FakeSoundService device;
     QTemporaryDir dir;
     std::vector<toolkit::MsgRequest> messages;
-    std::deque<toolkit::MsgAnswer> answers;            // for Yes/No questions, in turn
+    std::deque<toolkit::MsgAnswer> answers;           // for Yes/No questions, in turn
     std::deque<std::optional<QString>> dialogAnswers; // file dialog: a path, or a cancel
     std::vector<toolkit::CommonDialog::Request> dialogs;
     std::unique_ptr<frmMain> form;
@@ -90,8 +90,8 @@ struct Phase {
 
 std::string enabledOf(frmMain& f) {
     std::string s;
-    for (QPushButton* b : {f.cmdRoad1, f.cmdRoad2, f.cmdSave1, f.cmdSave2, f.cmdPlay1, f.cmdPause1, f.cmdStop1,
-                           f.cmdPlay2, f.cmdPause2, f.cmdStop2})
+    for (QPushButton* b : {f.cmdRoad1, f.cmdRoad2, f.cmdSave1, f.cmdSave2, f.cmdPlay1, f.cmdPause1,
+                           f.cmdStop1, f.cmdPlay2, f.cmdPause2, f.cmdStop2})
         s += b->isEnabled() ? '1' : '0';
     return s;
 }
@@ -171,7 +171,8 @@ TEST_F(TransportTest, EachHandlerSendsExactlyItsCommands) {
     EXPECT_EQ(take(), (Commands{"status wfile position", "status wfile length"}));
     status("10", "10");
     form->tmrPosition1_Timer();
-    EXPECT_EQ(take(), (Commands{"status wfile position", "status wfile length", "stop wfile", "seek wfile to start"}));
+    EXPECT_EQ(take(), (Commands{"status wfile position", "status wfile length", "stop wfile",
+                                "seek wfile to start"}));
 
     click(form->cmdPause1);
     take();
@@ -184,7 +185,8 @@ TEST_F(TransportTest, EachHandlerSendsExactlyItsCommands) {
     click(form->cmdStop1);
     take();
     click(form->cmdSave1);
-    EXPECT_EQ(take(), (Commands{"close wfile", "open new type waveaudio alias wfile", "set wfile time format ms"}));
+    EXPECT_EQ(take(),
+              (Commands{"close wfile", "open new type waveaudio alias wfile", "set wfile time format ms"}));
     click(form->cmdRec1);
     EXPECT_EQ(take(), Commands{"record wfile"});
 }
@@ -232,9 +234,9 @@ TEST_F(TransportTest, PauseBeforeAnyPlayThenPlayOnlyResumes) {
     form->linPosition1->setX2(7);
     form->tmrPosition1_Timer();
     EXPECT_EQ(form->linPosition1->X1(), 7); // no division by zero: the line stays
-    // Two equal texts still end the playback.
+    // Two equal texts still end the playback, and unlock both tracks.
     EXPECT_FALSE(form->tmrPosition1->isActive());
-    EXPECT_EQ(enabledOf(*form), "1111111000");
+    EXPECT_EQ(enabledOf(*form), "1111111111");
 }
 
 TEST_F(TransportTest, TheTickFollowsThePositionAndDrawsTheLiveTrace) {
