@@ -1,0 +1,361 @@
+// bench_sound: how closely the real device (PortAudio through the ALSA default device) follows the
+// sound, measured against a PulseAudio server. Run by hand, not by ctest:
+//
+//     build/bin/bench_sound            (starts the private server in build/pulse unless PULSE_SERVER is set)
+//     PIKOTA_BENCH_RECORD_SECONDS=10 build/bin/bench_sound
+//
+// It reports
+//   - the error of "status wfile position" against the stream's DAC clock: every output callback is
+//     logged with the time its first frame reaches the listener, and the frame heard at any moment
+//     follows from that log;
+//   - the slope of position against wall time over 5 s (1.000 is right);
+//   - the delay from the moment the last frame is heard to the first "status" that gives position = length;
+//   - frames lost while recording with both cores loaded, and the memory growth during the recording.
+
+#include "PortAudioEngine.h"
+#include "WaveAudioService.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace pikota::sound;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Wraps the real engine and logs what passes through the callbacks.
+class ProbeEngine final : public Engine {
+public:
+    struct Buffer {
+        double dac;
+        std::int64_t firstFrame; // frames rendered by this stream before this buffer
+        std::int64_t sounding;   // frames of this buffer that are not silence (the file is never silent)
+    };
+
+    explicit ProbeEngine(std::shared_ptr<Engine> inner) : inner_(std::move(inner)), log_(1 << 20) {}
+
+    Error openOutput(int rate, OutputSource& source, std::unique_ptr<Stream>& stream) override {
+        output_.inner = &source;
+        output_.engine = this;
+        std::unique_ptr<Stream> inner;
+        const Error error = inner_->openOutput(rate, output_, inner);
+        if (error == Error::None) {
+            stream = std::make_unique<ProbeStream>(std::move(inner), this);
+            outputStream_ = stream.get();
+        }
+        return error;
+    }
+    Error openInput(int rate, int channels, InputSink& sink, std::unique_ptr<Stream>& stream) override {
+        input_.inner = &sink;
+        return inner_->openInput(rate, channels, input_, stream);
+    }
+
+    void reset() {
+        count_ = 0;
+        rendered_ = 0;
+        input_.frames = 0;
+    }
+    std::vector<Buffer> log() const {
+        return {log_.begin(), log_.begin() + count_.load(std::memory_order_acquire)};
+    }
+    double streamTime() const { return outputStream_ ? outputStream_->time() : 0; }
+    std::int64_t captured() const { return input_.frames.load(); }
+
+private:
+    struct ProbeStream final : Stream {
+        ProbeStream(std::unique_ptr<Stream> inner, ProbeEngine* engine)
+            : inner(std::move(inner)), engine(engine) {}
+        ~ProbeStream() override {
+            if (engine->outputStream_ == this)
+                engine->outputStream_ = nullptr;
+        }
+        Error start() override {
+            engine->rendered_ = 0;
+            return inner->start();
+        }
+        void stop() override { inner->stop(); }
+        double time() const override { return inner->time(); }
+        std::unique_ptr<Stream> inner;
+        ProbeEngine* engine;
+    };
+    struct OutputProbe final : OutputSource {
+        void render(float* out, std::size_t frames, double dac, bool realtime) override {
+            inner->render(out, frames, dac, realtime);
+            std::size_t sounding = 0;
+            while (sounding < frames && (out[sounding * 2] != 0.0f || out[sounding * 2 + 1] != 0.0f))
+                ++sounding;
+            const std::size_t at = engine->count_.load(std::memory_order_relaxed);
+            if (at < engine->log_.size()) {
+                engine->log_[at] = {dac, engine->rendered_, static_cast<std::int64_t>(sounding)};
+                engine->count_.store(at + 1, std::memory_order_release);
+            }
+            engine->rendered_ += static_cast<std::int64_t>(frames);
+        }
+        OutputSource* inner = nullptr;
+        ProbeEngine* engine = nullptr;
+    };
+    struct InputProbe final : InputSink {
+        void capture(const std::int16_t* in, std::size_t n) override {
+            frames.fetch_add(static_cast<std::int64_t>(n), std::memory_order_relaxed);
+            inner->capture(in, n);
+        }
+        InputSink* inner = nullptr;
+        std::atomic<std::int64_t> frames{0};
+    };
+
+    std::shared_ptr<Engine> inner_;
+    std::vector<Buffer> log_;
+    std::atomic<std::size_t> count_{0};
+    std::int64_t rendered_ = 0;
+    OutputProbe output_;
+    InputProbe input_;
+    Stream* outputStream_ = nullptr;
+};
+
+std::string send(SoundService& service, const std::string& command) {
+    char reply[256] = {};
+    const std::int32_t code = service.sendString(command.c_str(), reply, sizeof reply);
+    if (code != 0) {
+        service.errorString(code, reply, sizeof reply);
+        std::fprintf(stderr, "%s: %d %s\n", command.c_str(), code, reply);
+        std::exit(1);
+    }
+    return reply;
+}
+
+long rssKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long value = 0;
+            status >> value;
+            return value;
+        }
+        status.ignore(1 << 10, '\n');
+    }
+    return 0;
+}
+
+// A tone that never passes through zero, so silence in the output means "no file data".
+void writeTone(const std::string& path, double seconds) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    const auto frames = static_cast<std::int64_t>(seconds * 44100);
+    std::vector<float> data(static_cast<std::size_t>(frames) * 2);
+    for (std::int64_t n = 0; n < frames; ++n)
+        data[n * 2] = data[n * 2 + 1] =
+            static_cast<float>(0.25 + 0.2 * std::sin(2 * std::numbers::pi * 1000 * n / 44100.0));
+    sf_writef_float(file, data.data(), frames);
+    sf_close(file);
+}
+
+// The frame heard at stream time t according to the callbacks' DAC times.
+double dacFrame(const std::vector<ProbeEngine::Buffer>& log, double t) {
+    const ProbeEngine::Buffer* at = nullptr;
+    for (const auto& b : log)
+        if (b.dac <= t)
+            at = &b;
+    if (!at)
+        return 0;
+    return static_cast<double>(at->firstFrame) +
+           std::min<double>((t - at->dac) * 44100, static_cast<double>(at->sounding));
+}
+
+void positionAndSlope(SoundService& service, ProbeEngine& probe, const std::string& tone) {
+    probe.reset();
+    send(service, "open " + tone + " type waveaudio alias wfile");
+    send(service, "set wfile time format ms");
+    struct Sample {
+        double stream;
+        double wallMs;
+        long positionMs;
+    };
+    std::vector<Sample> samples;
+    const auto start = Clock::now();
+    send(service, "play wfile");
+    while (Clock::now() - start < std::chrono::milliseconds(5600)) {
+        std::this_thread::sleep_for(std::chrono::microseconds(7000 + std::rand() % 6000));
+        const double before = probe.streamTime();
+        const long position = std::stol(send(service, "status wfile position"));
+        const double after = probe.streamTime();
+        samples.push_back({(before + after) / 2,
+                           std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
+                           position});
+    }
+    send(service, "close wfile");
+    const auto log = probe.log();
+
+    std::vector<double> errors;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    for (const Sample& s : samples) {
+        const double expected = dacFrame(log, s.stream) * 1000 / 44100;
+        if (expected > 50)
+            errors.push_back(static_cast<double>(s.positionMs) - expected);
+        if (s.wallMs >= 500 && s.wallMs <= 5500) {
+            sx += s.wallMs;
+            sy += static_cast<double>(s.positionMs);
+            sxx += s.wallMs * s.wallMs;
+            sxy += s.wallMs * static_cast<double>(s.positionMs);
+            ++n;
+        }
+    }
+    std::vector<double> absolute;
+    double mean = 0;
+    for (double e : errors) {
+        mean += e;
+        absolute.push_back(std::abs(e));
+    }
+    mean /= static_cast<double>(errors.size());
+    std::sort(absolute.begin(), absolute.end());
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    const double intercept = (sy - slope * sx) / n;
+    double earlyResidual = 0, lateResidual = 0;
+    for (const Sample& s : samples) {
+        const double residual = std::abs(static_cast<double>(s.positionMs) - (intercept + slope * s.wallMs));
+        (s.wallMs < 500 ? earlyResidual : lateResidual) =
+            std::max(s.wallMs < 500 ? earlyResidual : lateResidual, residual);
+    }
+    std::printf("position vs DAC clock      %zu samples: mean %+.2f ms, p95 |e| %.2f ms, max |e| %.2f ms\n",
+                errors.size(), mean, absolute[absolute.size() * 95 / 100], absolute.back());
+    std::printf(
+        "position vs wall time      slope %.4f over 5 s (%d samples); largest distance from that line: "
+        "%.1f ms in the first 0.5 s, %.1f ms after\n",
+        slope, n, earlyResidual, lateResidual);
+    std::printf("output callbacks           %zu, first heard %.1f ms after play\n", log.size(),
+                log.empty() ? 0.0
+                            : (log.front().dac - samples.front().stream) * 1000 + samples.front().wallMs);
+}
+
+void endDelay(SoundService& service, ProbeEngine& probe, const std::string& tone) {
+    std::vector<double> delays;
+    for (int round = 0; round < 5; ++round) {
+        probe.reset();
+        send(service, "open " + tone + " type waveaudio alias wfile");
+        const std::string length = send(service, "status wfile length");
+        send(service, "play wfile");
+        double seen = 0;
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+            if (send(service, "status wfile position") == length) {
+                seen = probe.streamTime();
+                break;
+            }
+        }
+        const auto log = probe.log();
+        double lastHeard = 0;
+        for (const auto& b : log)
+            if (b.sounding > 0)
+                lastHeard = b.dac + static_cast<double>(b.sounding) / 44100;
+        send(service, "close wfile");
+        delays.push_back((seen - lastHeard) * 1000);
+    }
+    std::sort(delays.begin(), delays.end());
+    std::printf(
+        "end: last frame heard ->   position = length after %.2f / %.2f / %.2f ms (min / median / max, "
+        "polled every 0.5 ms)\n",
+        delays.front(), delays[delays.size() / 2], delays.back());
+}
+
+void recording(SoundService& service, ProbeEngine& probe, const std::string& folder, int seconds) {
+    std::atomic<bool> busy{true};
+    std::vector<std::thread> load;
+    for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i)
+        load.emplace_back([&busy] {
+            volatile double x = 1;
+            while (busy.load(std::memory_order_relaxed))
+                x = std::sqrt(x + 1.0);
+        });
+    probe.reset();
+    send(service, "open new type waveaudio alias wfile");
+    const long rssOpen = rssKiB();
+    long rss5 = 0;
+    const auto start = Clock::now();
+    send(service, "record wfile");
+    for (int s = 1; s <= seconds; ++s) {
+        std::this_thread::sleep_until(start + std::chrono::seconds(s));
+        if (s == 5)
+            rss5 = rssKiB();
+    }
+    const long rssEnd = rssKiB();
+    send(service, "stop wfile");
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    busy = false;
+    for (auto& t : load)
+        t.join();
+    const long length = std::stol(send(service, "status wfile length"));
+    const std::string path = folder + "/bench recording.wav";
+    send(service, "save wfile \"" + path + "\"");
+    send(service, "close wfile");
+
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    std::vector<short> samples(static_cast<std::size_t>(info.frames) * 2);
+    sf_readf_short(file, samples.data(), info.frames);
+    sf_close(file);
+    // Every half period of the 440 Hz input is 50.1 frames; a dropout or a doubled buffer breaks one.
+    std::int64_t broken = 0, last = -1;
+    for (std::int64_t n = 4410; n < info.frames; ++n) {
+        if ((samples[(n - 1) * 2] < 0) != (samples[n * 2] < 0)) {
+            if (last >= 0 && std::abs(static_cast<double>(n - last) - 44100.0 / 880) > 3)
+                ++broken;
+            last = n;
+        }
+    }
+    std::printf(
+        "recording %d s, %u busy threads: callback frames %lld, saved %lld (lost %lld), length %ld ms,\n"
+        "                           wall %.3f s = %lld frames, broken half periods %lld\n",
+        seconds, std::max(2u, std::thread::hardware_concurrency()), static_cast<long long>(probe.captured()),
+        static_cast<long long>(info.frames), static_cast<long long>(probe.captured() - info.frames), length,
+        wall, static_cast<long long>(wall * 44100), static_cast<long long>(broken));
+    std::printf(
+        "memory while recording     RSS at open %ld KiB, after 5 s %ld KiB, after %d s %ld KiB (growth "
+        "5 s -> end %+ld KiB)\n",
+        rssOpen, rss5, seconds, rssEnd, rssEnd - rss5);
+}
+
+} // namespace
+
+int main() {
+    if (!std::getenv("PULSE_SERVER")) {
+        const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/pulse";
+        const std::string start =
+            std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server start '" + dir + "'";
+        if (std::system(start.c_str()) != 0)
+            return 1;
+        setenv("PULSE_SERVER", ("unix:" + dir + "/native").c_str(), 1);
+    }
+    const char* secondsText = std::getenv("PIKOTA_BENCH_RECORD_SECONDS");
+    const int seconds = secondsText ? std::max(6, std::atoi(secondsText)) : 60;
+
+    const std::string folder =
+        std::filesystem::temp_directory_path() / ("pikota-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    writeTone(folder + "/tone6.wav", 6.0);
+    writeTone(folder + "/tone1.wav", 1.0);
+
+    auto probe = std::make_shared<ProbeEngine>(makePortAudioEngine());
+    auto service = makeSoundService(probe);
+    std::printf("bench_sound on %s\n", std::getenv("PULSE_SERVER"));
+    positionAndSlope(*service, *probe, folder + "/tone6.wav");
+    endDelay(*service, *probe, folder + "/tone1.wav");
+    recording(*service, *probe, folder, seconds);
+    std::filesystem::remove_all(folder);
+    return 0;
+}

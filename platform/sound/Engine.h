@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Errors.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace pikota::sound {
+
+// Fills an output buffer. Called on the engine's audio thread (real engine) or inside
+// VirtualEngine::advance (virtual engine). `dacTime` is the stream time at which the buffer's first frame
+// will be heard. `realtime` is false when the caller can wait, so the source may block until its data
+// is there; a real-time caller must never be made to wait.
+class OutputSource {
+public:
+    virtual ~OutputSource() = default;
+    virtual void render(float* out, std::size_t frames, double dacTime, bool realtime) = 0;
+};
+
+// Takes the frames of an input buffer, interleaved signed 16-bit. Same threads as OutputSource.
+class InputSink {
+public:
+    virtual ~InputSink() = default;
+    virtual void capture(const std::int16_t* in, std::size_t frames) = 0;
+};
+
+// One opened stream. stop() returns once no callback runs any more and none will until start().
+class Stream {
+public:
+    virtual ~Stream() = default;
+    virtual Error start() = 0;
+    virtual void stop() = 0;
+    // The stream's clock in seconds, the same clock as the dacTime handed to OutputSource::render.
+    virtual double time() const = 0;
+};
+
+// Where sound goes to and comes from. Output streams are float, 2 channels interleaved; input streams
+// are signed 16-bit. Opening fails with NoOutputDevice / NoInputDevice, FormatNotSupported or
+// DeviceFailed; it must not hang.
+class Engine {
+public:
+    virtual ~Engine() = default;
+    virtual Error openOutput(int rate, OutputSource& source, std::unique_ptr<Stream>& stream) = 0;
+    virtual Error openInput(int rate, int channels, InputSink& sink, std::unique_ptr<Stream>& stream) = 0;
+};
+
+inline constexpr int kOutputChannels = 2;
+
+} // namespace pikota::sound

@@ -1,0 +1,71 @@
+#include "Errors.h"
+
+namespace pikota::sound {
+
+const char* errorText(std::int32_t code) {
+    switch (static_cast<Error>(code)) {
+    case Error::None:
+        return nullptr;
+    case Error::UnknownCommand:
+        return "サウンドデバイスが知らないコマンドです。";
+    case Error::MissingWord:
+        return "コマンドの語が足りません。";
+    case Error::ExtraWords:
+        return "コマンドの後ろに余分な語があります。";
+    case Error::BadKeyword:
+        return "コマンドの中に使えない語があります。";
+    case Error::BadQuote:
+        return "二重引用符 (\") の使い方が正しくありません。ファイル名に二重引用符は使えません。";
+    case Error::EmptyPath:
+        return "ファイル名が指定されていません。";
+    case Error::SavePathNotQuoted:
+        return "保存先のファイル名は二重引用符 (\") で囲んでください。";
+    case Error::UnknownAlias:
+        return "その別名のデバイスは開かれていません。使える別名は wfile だけです。";
+    case Error::AliasNotAllowed:
+        return "別名 wfile 以外ではデバイスを開けません。";
+    case Error::AliasInUse:
+        return "別名 wfile のデバイスはすでに開かれています。先に閉じてください。";
+    case Error::NotOpen:
+        return "別名 wfile のデバイスが開かれていません。";
+    case Error::NotARecording:
+        return "保存できるのは新しく録音した音声だけです。";
+    case Error::CannotRecordIntoFile:
+        return "再生用に開いたファイルには録音できません。";
+    case Error::RecordingRunning:
+        return "録音中はこの操作ができません。先に録音を停止してください。";
+    case Error::PlaybackRunning:
+        return "再生中は録音できません。先に再生を停止してください。";
+    case Error::ReplyTooSmall:
+        return "応答を受け取るバッファーが小さすぎます。";
+    case Error::FileNotFound:
+        return "指定されたファイルが見つかりません。";
+    case Error::FileNotReadable:
+        return "指定されたファイルを読み込めません。";
+    case Error::NotAudio:
+        return "指定されたファイルは再生できる音声ファイルではありません。";
+    case Error::TempFileFailed:
+        return "録音用の一時ファイルを作れません。";
+    case Error::SaveFolderMissing:
+        return "保存先のフォルダーが見つかりません。";
+    case Error::SaveFolderNotWritable:
+        return "保存先のフォルダーに書き込めません。";
+    case Error::SaveTargetIsFolder:
+        return "同じ名前のフォルダーがあるため保存できません。";
+    case Error::SaveWriteFailed:
+        return "ファイルを保存できませんでした。ディスクの空き容量を確認してください。";
+    case Error::SaveTooLong:
+        return "録音が長すぎて 1 つの WAV ファイルに保存できません。";
+    case Error::NoOutputDevice:
+        return "音声を出力するデバイスが見つかりません。サウンドサーバーが動いているか確認してください。";
+    case Error::NoInputDevice:
+        return "音声を入力するデバイスが見つかりません。サウンドサーバーが動いているか確認してください。";
+    case Error::FormatNotSupported:
+        return "サウンドデバイスがこの音声の形式に対応していません。";
+    case Error::DeviceFailed:
+        return "サウンドデバイスを使用できません。ほかのプログラムが使用中でないか確認してください。";
+    }
+    return nullptr;
+}
+
+} // namespace pikota::sound

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+
+namespace pikota::sound {
+
+// Every failure the device can report has its own code and its own text. The values start above 256 so
+// that they never meet the code of UnavailableService.
+enum class Error : std::int32_t {
+    None = 0,
+    // The command text itself.
+    UnknownCommand = 257,
+    MissingWord,
+    ExtraWords,
+    BadKeyword,
+    BadQuote,
+    EmptyPath,
+    SavePathNotQuoted,
+    // The alias.
+    UnknownAlias,
+    AliasNotAllowed,
+    AliasInUse,
+    NotOpen,
+    // What the open device allows.
+    NotARecording,
+    CannotRecordIntoFile,
+    RecordingRunning,
+    PlaybackRunning,
+    ReplyTooSmall,
+    // Files.
+    FileNotFound,
+    FileNotReadable,
+    NotAudio,
+    TempFileFailed,
+    SaveFolderMissing,
+    SaveFolderNotWritable,
+    SaveTargetIsFolder,
+    SaveWriteFailed,
+    SaveTooLong,
+    // The sound system.
+    NoOutputDevice,
+    NoInputDevice,
+    FormatNotSupported,
+    DeviceFailed,
+    Last = DeviceFailed,
+};
+
+// The Japanese text of a code, at most 255 bytes of UTF-8; nullptr for a code the device does not know.
+const char* errorText(std::int32_t code);
+
+} // namespace pikota::sound

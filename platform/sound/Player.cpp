@@ -1,0 +1,147 @@
+#include "Player.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <vector>
+
+namespace pikota::sound {
+
+namespace {
+constexpr std::size_t kReadFrames = 2048;
+
+std::size_t ringFrames(int rate) {
+    return static_cast<std::size_t>(std::max(rate, 8000));
+} // about 1 s
+} // namespace
+
+Player::Player(SNDFILE* file, int rate, int channels, std::int64_t frames)
+    : file_(file), rate_(rate), channels_(channels), frames_(frames),
+      ring_(ringFrames(rate) * kOutputChannels) {}
+
+Player::~Player() {
+    quit_ = true;
+    if (reader_.joinable())
+        reader_.join();
+    sf_close(file_);
+}
+
+Error Player::start(Stream& stream, std::int64_t frame) {
+    ring_.clear();
+    eof_ = false;
+    quit_ = false;
+    startFrame_ = lastHeard_ = frame;
+    ended_ = false;
+    sequence_ = 0;
+    bufferFrame_ = -1;
+    delivered_ = frame;
+    if (sf_seek(file_, frame, SEEK_SET) < 0) {
+        frames_ = std::min(frames_.load(), frame);
+        eof_ = true;
+    }
+    reader_ = std::thread([this] { readLoop(); });
+    running_ = true;
+    const Error error = stream.start();
+    if (error != Error::None) {
+        quit_ = true;
+        reader_.join();
+        running_ = false;
+    }
+    return error;
+}
+
+std::int64_t Player::stop(Stream& stream) {
+    if (!running_)
+        return lastHeard_;
+    const std::int64_t frame = heard(stream);
+    stream.stop();
+    quit_ = true;
+    reader_.join();
+    running_ = false;
+    return frame;
+}
+
+std::int64_t Player::heard(const Stream& stream) {
+    if (!running_)
+        return lastHeard_;
+    std::int64_t bufferFrame = 0;
+    std::int64_t delivered = 0;
+    double dac = 0;
+    for (;;) {
+        const std::uint64_t before = sequence_.load(std::memory_order_acquire);
+        if (before & 1)
+            continue;
+        bufferFrame = bufferFrame_.load(std::memory_order_relaxed);
+        dac = bufferDac_.load(std::memory_order_relaxed);
+        delivered = delivered_.load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (sequence_.load(std::memory_order_relaxed) == before)
+            break;
+    }
+    if (bufferFrame < 0)
+        return lastHeard_;
+    // A tiny epsilon keeps exact virtual times from landing a hair below a whole frame.
+    const double since = (stream.time() - dac) * rate_;
+    std::int64_t frame = bufferFrame + static_cast<std::int64_t>(std::floor(since + 1e-6));
+    frame = std::clamp(frame, startFrame_, delivered);
+    lastHeard_ = std::max(lastHeard_, frame);
+    // The reader corrects the length before it flags the end of the data, so this sees the true length.
+    if (eof_.load(std::memory_order_acquire) && lastHeard_ >= frames_.load())
+        ended_ = true;
+    return lastHeard_;
+}
+
+void Player::render(float* out, std::size_t frames, double dacTime, bool realtime) {
+    const std::size_t wanted = frames * kOutputChannels;
+    if (!realtime) {
+        // Nobody is waiting on a real device: let the reader catch up so the result is exact.
+        while (ring_.readable() < wanted && !eof_.load(std::memory_order_acquire))
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    const std::size_t got = ring_.pop(out, wanted);
+    std::fill(out + got, out + wanted, 0.0f);
+
+    const std::int64_t delivered = delivered_.load(std::memory_order_relaxed);
+    const std::uint64_t seq = sequence_.load(std::memory_order_relaxed);
+    sequence_.store(seq + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    if (got > 0 || bufferFrame_.load(std::memory_order_relaxed) < 0) {
+        bufferFrame_.store(delivered, std::memory_order_relaxed);
+        bufferDac_.store(dacTime, std::memory_order_relaxed);
+    }
+    delivered_.store(delivered + static_cast<std::int64_t>(got / kOutputChannels), std::memory_order_relaxed);
+    sequence_.store(seq + 2, std::memory_order_release);
+}
+
+void Player::readLoop() {
+    std::vector<float> in(kReadFrames * static_cast<std::size_t>(channels_));
+    std::vector<float> out(kReadFrames * kOutputChannels);
+    while (!quit_.load(std::memory_order_relaxed)) {
+        const std::size_t room = ring_.writable() / kOutputChannels;
+        if (room < kReadFrames / 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        const sf_count_t n =
+            sf_readf_float(file_, in.data(), static_cast<sf_count_t>(std::min(room, kReadFrames)));
+        if (n <= 0) {
+            // The end of the data decides the length, should the header have promised more.
+            const sf_count_t end = sf_seek(file_, 0, SEEK_CUR);
+            if (end >= 0 && end < frames_.load())
+                frames_ = end;
+            eof_.store(true, std::memory_order_release);
+            return;
+        }
+        for (sf_count_t f = 0; f < n; ++f) {
+            const float* frame = &in[static_cast<std::size_t>(f * channels_)];
+            // One channel goes to both sides; of more than two, the first two are played.
+            out[f * 2] = frame[0];
+            out[f * 2 + 1] = channels_ > 1 ? frame[1] : frame[0];
+        }
+        ring_.push(out.data(), static_cast<std::size_t>(n) * kOutputChannels);
+    }
+}
+
+} // namespace pikota::sound

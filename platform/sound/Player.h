@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Engine.h"
+#include "SpscRing.h"
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+typedef struct sf_private_tag SNDFILE;
+
+namespace pikota::sound {
+
+// Plays an open sound file through an output stream. A reader thread streams the file into a ring of
+// about a second, so memory stays the same for any length of file; the audio callback only copies out
+// of the ring. The position is the frame being heard: each callback notes which file frame starts its
+// buffer and when that buffer reaches the listener (DAC time), and the stream's clock tells how far
+// the listener has got since.
+class Player final : public OutputSource {
+public:
+    // Takes ownership of `file`. `frames` is the file's length as its header says.
+    Player(SNDFILE* file, int rate, int channels, std::int64_t frames);
+    ~Player() override;
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    int rate() const { return rate_; }
+    std::int64_t frames() const { return frames_.load(); }
+
+    // Starts playing from `frame` on `stream`, which must be stopped.
+    Error start(Stream& stream, std::int64_t frame);
+    // Stops the stream and returns the frame being heard at that moment.
+    std::int64_t stop(Stream& stream);
+    // The frame being heard now, between the start frame and the end; never goes back.
+    std::int64_t heard(const Stream& stream);
+    bool running() const { return running_; }
+    // True once the last frame of the file has been heard (set by heard()).
+    bool ended() const { return ended_; }
+
+    void render(float* out, std::size_t frames, double dacTime, bool realtime) override;
+
+private:
+    void readLoop();
+
+    SNDFILE* file_;
+    const int rate_;
+    const int channels_;
+    std::atomic<std::int64_t> frames_;
+    SpscRing<float> ring_;
+    std::thread reader_;
+    std::atomic<bool> quit_{false};
+    std::atomic<bool> eof_{false};
+    bool running_ = false;
+
+    // Written by the callback under a sequence counter, read by heard().
+    std::atomic<std::uint64_t> sequence_{0};
+    std::atomic<std::int64_t> bufferFrame_{-1}; // file frame that starts the last buffer, -1 before one
+    std::atomic<double> bufferDac_{0.0};
+    std::atomic<std::int64_t> delivered_{0}; // file frames handed to the device
+    std::int64_t startFrame_ = 0;
+    std::int64_t lastHeard_ = 0;
+    bool ended_ = false;
+};
+
+} // namespace pikota::sound

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <memory>
+
+namespace pikota::sound {
+
+// A lock-free ring for exactly one producer thread and one consumer thread (the audio callback on one
+// side, a reader or writer thread on the other). Capacity is rounded up to a power of two.
+template <typename T> class SpscRing {
+public:
+    explicit SpscRing(std::size_t capacity) {
+        std::size_t size = 1;
+        while (size < capacity)
+            size <<= 1;
+        mask_ = size - 1;
+        data_ = std::make_unique<T[]>(size);
+    }
+
+    std::size_t capacity() const { return mask_ + 1; }
+    std::size_t readable() const {
+        return tail_.load(std::memory_order_acquire) - head_.load(std::memory_order_acquire);
+    }
+    std::size_t writable() const { return capacity() - readable(); }
+
+    // Producer side: copies up to `count` items in, returns how many fitted.
+    std::size_t push(const T* items, std::size_t count) {
+        const std::size_t tail = tail_.load(std::memory_order_relaxed);
+        const std::size_t head = head_.load(std::memory_order_acquire);
+        const std::size_t n = std::min(count, capacity() - (tail - head));
+        for (std::size_t i = 0; i < n; ++i)
+            data_[(tail + i) & mask_] = items[i];
+        tail_.store(tail + n, std::memory_order_release);
+        return n;
+    }
+
+    // Consumer side: copies up to `count` items out, returns how many there were.
+    std::size_t pop(T* items, std::size_t count) {
+        const std::size_t head = head_.load(std::memory_order_relaxed);
+        const std::size_t tail = tail_.load(std::memory_order_acquire);
+        const std::size_t n = std::min(count, tail - head);
+        for (std::size_t i = 0; i < n; ++i)
+            items[i] = data_[(head + i) & mask_];
+        head_.store(head + n, std::memory_order_release);
+        return n;
+    }
+
+    // Only while neither side is running.
+    void clear() {
+        head_.store(0, std::memory_order_relaxed);
+        tail_.store(0, std::memory_order_relaxed);
+    }
+
+private:
+    std::unique_ptr<T[]> data_;
+    std::size_t mask_ = 0;
+    alignas(64) std::atomic<std::size_t> head_{0};
+    alignas(64) std::atomic<std::size_t> tail_{0};
+};
+
+} // namespace pikota::sound

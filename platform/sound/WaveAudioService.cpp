@@ -1,0 +1,258 @@
+#include "WaveAudioService.h"
+
+#include "Player.h"
+#include "PortAudioEngine.h"
+#include "Recorder.h"
+
+#include <sndfile.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pikota::sound {
+
+namespace {
+
+constexpr std::string_view kAlias = "wfile";
+
+std::int64_t toMilliseconds(std::int64_t frames, int rate) {
+    return rate > 0 ? frames * 1000 / rate : 0;
+}
+
+} // namespace
+
+struct WaveAudioService::Device {
+    // A new recording: recorder and input. A file: player and output. A recording being played back
+    // has a player and an output too. Members are destroyed bottom-up, so a stream closes before the
+    // source or sink it calls.
+    std::unique_ptr<Recorder> recorder;
+    std::unique_ptr<Stream> input;
+    std::unique_ptr<Player> player;
+    std::unique_ptr<Stream> output;
+    std::int64_t position = 0; // frames, while nothing plays or records
+
+    bool isRecording() const { return recorder != nullptr; }
+    int rate() const { return recorder ? Recorder::kRate : player->rate(); }
+};
+
+WaveAudioService::WaveAudioService(std::shared_ptr<Engine> engine) : engine_(std::move(engine)) {}
+
+WaveAudioService::~WaveAudioService() {
+    if (device_)
+        stop();
+}
+
+std::int32_t WaveAudioService::sendString(const char* command, char* reply, std::uint32_t size) {
+    if (!command)
+        return static_cast<std::int32_t>(Error::UnknownCommand);
+    std::string text;
+    Error error = send(command, text);
+    if (error == Error::None) {
+        if (size == 0 || reply == nullptr) {
+            if (!text.empty())
+                error = Error::ReplyTooSmall;
+        } else if (text.size() + 1 > size) {
+            error = Error::ReplyTooSmall;
+        } else {
+            std::memcpy(reply, text.c_str(), text.size() + 1);
+        }
+    }
+    return static_cast<std::int32_t>(error);
+}
+
+bool WaveAudioService::errorString(std::int32_t code, char* text, std::uint32_t size) {
+    const char* message = errorText(code);
+    if (!message || !text || size == 0)
+        return false;
+    std::size_t n = std::min<std::size_t>(std::strlen(message), size - 1);
+    // Never cut a character in half.
+    while (n > 0 && n < std::strlen(message) && (static_cast<unsigned char>(message[n]) & 0xC0) == 0x80)
+        --n;
+    std::memcpy(text, message, n);
+    text[n] = '\0';
+    return true;
+}
+
+Error WaveAudioService::send(std::string_view text, std::string& reply) {
+    reply.clear();
+    Command command;
+    if (const Error error = parseCommand(text, command); error != Error::None)
+        return error;
+    return execute(command, reply);
+}
+
+Error WaveAudioService::execute(const Command& command, std::string& reply) {
+    if (command.verb == Verb::OpenNew || command.verb == Verb::OpenFile) {
+        if (command.alias != kAlias)
+            return Error::AliasNotAllowed;
+        if (device_)
+            return Error::AliasInUse;
+        return command.verb == Verb::OpenNew ? openNew() : openFile(command.path);
+    }
+    if (command.alias != kAlias)
+        return Error::UnknownAlias;
+    if (!device_)
+        return Error::NotOpen;
+
+    Device& device = *device_;
+    switch (command.verb) {
+    case Verb::Close:
+        stop();
+        device_.reset();
+        return Error::None;
+    case Verb::SetTimeFormatMs:
+        return Error::None; // milliseconds is the only format this device speaks
+    case Verb::Play:
+        return play();
+    case Verb::Stop:
+        stop();
+        return Error::None;
+    case Verb::SeekToStart:
+        stop();
+        device.position = 0;
+        return Error::None;
+    case Verb::Record:
+        if (!device.isRecording())
+            return Error::CannotRecordIntoFile;
+        if (device.player && device.player->running())
+            return Error::PlaybackRunning;
+        if (device.recorder->running())
+            return Error::None;
+        // A stopped recording goes on at its end.
+        return device.recorder->start(*device.input);
+    case Verb::Save:
+        if (!device.isRecording())
+            return Error::NotARecording;
+        if (device.recorder->running())
+            return Error::RecordingRunning;
+        return device.recorder->save(command.path);
+    case Verb::Position:
+        reply = std::to_string(toMilliseconds(position(), device.rate()));
+        return Error::None;
+    case Verb::Length:
+        reply = std::to_string(toMilliseconds(length(), device.rate()));
+        return Error::None;
+    case Verb::OpenNew:
+    case Verb::OpenFile:
+        break;
+    }
+    return Error::UnknownCommand;
+}
+
+Error WaveAudioService::openFile(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return errno == EACCES ? Error::FileNotReadable : Error::FileNotFound;
+    if (!S_ISREG(info.st_mode))
+        return Error::NotAudio;
+    if (access(path.c_str(), R_OK) != 0)
+        return Error::FileNotReadable;
+    SF_INFO format{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
+    if (!file)
+        return Error::NotAudio;
+    if (format.samplerate <= 0 || format.channels <= 0) {
+        sf_close(file);
+        return Error::NotAudio;
+    }
+    auto device = std::make_unique<Device>();
+    device->player = std::make_unique<Player>(file, format.samplerate, format.channels, format.frames);
+    if (const Error error = engine_->openOutput(format.samplerate, *device->player, device->output);
+        error != Error::None)
+        return error;
+    device_ = std::move(device);
+    return Error::None;
+}
+
+Error WaveAudioService::openNew() {
+    auto device = std::make_unique<Device>();
+    device->recorder = std::make_unique<Recorder>();
+    if (const Error error = device->recorder->create(); error != Error::None)
+        return error;
+    if (const Error error =
+            engine_->openInput(Recorder::kRate, Recorder::kChannels, *device->recorder, device->input);
+        error != Error::None)
+        return error;
+    device_ = std::move(device);
+    return Error::None;
+}
+
+Error WaveAudioService::play() {
+    Device& device = *device_;
+    if (device.isRecording()) {
+        if (device.recorder->running())
+            return Error::RecordingRunning;
+        if (device.player && device.player->running())
+            return Error::None;
+        if (device.position >= device.recorder->frames())
+            return Error::None; // at the end there is nothing to play
+        // The recording is played from its temporary file, as it stands now.
+        device.output.reset();
+        device.player.reset();
+        const int fd = device.recorder->openForReading();
+        if (fd < 0)
+            return Error::TempFileFailed;
+        SF_INFO format{};
+        format.samplerate = Recorder::kRate;
+        format.channels = Recorder::kChannels;
+        format.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
+        SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
+        if (!file) {
+            close(fd);
+            return Error::TempFileFailed;
+        }
+        auto player =
+            std::make_unique<Player>(file, Recorder::kRate, Recorder::kChannels, device.recorder->frames());
+        std::unique_ptr<Stream> output;
+        if (const Error error = engine_->openOutput(Recorder::kRate, *player, output); error != Error::None)
+            return error;
+        device.player = std::move(player);
+        device.output = std::move(output);
+    } else if (device.player->running() || device.position >= device.player->frames()) {
+        return Error::None;
+    }
+    return device.player->start(*device.output, device.position);
+}
+
+void WaveAudioService::stop() {
+    Device& device = *device_;
+    if (device.recorder && device.recorder->running()) {
+        device.recorder->stop(*device.input);
+        device.position = device.recorder->frames();
+    }
+    if (device.player && device.player->running()) {
+        const std::int64_t frame = device.player->stop(*device.output);
+        device.position = device.player->ended() ? device.player->frames() : frame;
+    }
+}
+
+std::int64_t WaveAudioService::position() {
+    Device& device = *device_;
+    if (device.recorder && device.recorder->running())
+        return device.recorder->frames();
+    if (device.player && device.player->running()) {
+        const std::int64_t frame = device.player->heard(*device.output);
+        if (!device.player->ended())
+            return frame;
+        // Played to the end: the stream stops and position and length agree from now on.
+        stop();
+    }
+    return device.position;
+}
+
+std::int64_t WaveAudioService::length() const {
+    return device_->isRecording() ? device_->recorder->frames() : device_->player->frames();
+}
+
+std::unique_ptr<SoundService> makeSoundService(std::shared_ptr<Engine> engine) {
+    return std::make_unique<WaveAudioService>(std::move(engine));
+}
+
+std::unique_ptr<SoundService> makeSoundService() {
+    return makeSoundService(makePortAudioEngine());
+}
+
+} // namespace pikota::sound

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "CommandParser.h"
+#include "Engine.h"
+#include "SoundService.h"
+
+#include <memory>
+#include <string>
+
+namespace pikota::sound {
+
+// The waveaudio device behind the string commands: one alias, `wfile`, which holds either a sound file
+// opened for playback or a new recording. Positions and lengths are whole milliseconds; the position
+// is the frame being heard. A new recording is 44100 Hz, 16-bit, 2 channels.
+//
+// Call it from one thread (the window's); playback and recording run on the engine's threads.
+class WaveAudioService final : public SoundService {
+public:
+    explicit WaveAudioService(std::shared_ptr<Engine> engine);
+    ~WaveAudioService() override;
+
+    std::int32_t sendString(const char* command, char* reply, std::uint32_t size) override;
+    bool errorString(std::int32_t code, char* text, std::uint32_t size) override;
+
+    // The same as sendString, for callers that hold std::strings.
+    Error send(std::string_view command, std::string& reply);
+
+private:
+    struct Device;
+
+    Error execute(const Command& command, std::string& reply);
+    Error openFile(const std::string& path);
+    Error openNew();
+    Error play();
+    void stop();
+    std::int64_t position();
+    std::int64_t length() const;
+
+    std::shared_ptr<Engine> engine_;
+    std::unique_ptr<Device> device_;
+};
+
+// The real device, on PortAudio (the ALSA "default" device, which reaches PulseAudio or PipeWire).
+// PortAudio starts at the first open, not here, and again at each open when nothing is open, so that
+// a sound server or a device that appears later is found.
+std::unique_ptr<SoundService> makeSoundService();
+
+// The device on any engine, e.g. a VirtualEngine in tests (see VirtualEngine.h).
+std::unique_ptr<SoundService> makeSoundService(std::shared_ptr<Engine> engine);
+
+} // namespace pikota::sound

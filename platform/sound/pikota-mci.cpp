@@ -1,0 +1,30 @@
+// pikota-mci: sends commands to the sound device the way the program does, one per line of standard
+// input, and prints for each the code, a tab, and the reply (code 0) or the device's error text.
+//
+//     printf 'open new type waveaudio alias wfile\nrecord wfile\n' | pikota-mci
+//
+// At the end of the input whatever is still open is closed.
+
+#include "WaveAudioService.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+int main() {
+    auto service = pikota::sound::makeSoundService();
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        char reply[256] = {};
+        const std::int32_t code = service->sendString(line.c_str(), reply, sizeof reply);
+        if (code != 0 && !service->errorString(code, reply, sizeof reply))
+            reply[0] = '\0';
+        std::printf("%d\t%s\n", static_cast<int>(code), reply);
+        std::fflush(stdout);
+    }
+    char reply[256] = {};
+    service->sendString("close wfile", reply, sizeof reply);
+    return 0;
+}
