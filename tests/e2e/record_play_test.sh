@@ -31,21 +31,27 @@ sleep 1
 height=$(xdotool getwindowgeometry --shell "$win" | sed -n 's/^HEIGHT=//p')
 menu=$((height - 573))
 row=$((8 + 104 + 12 + menu)) # the buttons' row, through their middle
-press() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep 0.7; }
+press() { xdotool mousemove --window "$win" "$1" "$2" click 1; }
 
-# A button's picture is black while it is enabled and grey while it is disabled.
+# A button's picture or text is black (or nearly, where smoothed) while it is
+# enabled, and grey while it is disabled.
 enabled() {
     import -window "$win" -crop "41x25+$(($1 - 20))+$((row - 12))" "$work/button.png" 2>/dev/null
-    [ "$(convert "$work/button.png" -fill white +opaque black -format '%[fx:mean<1]' info:)" = 1 ]
+    [ "$(convert "$work/button.png" -fuzz 25% -fill white +opaque black -format '%[fx:mean<1]' info:)" = 1 ]
+}
+all_enabled() {
+    for x in 68 136 255 298 341 444 512 631 674 717; do enabled "$x" || return 1; done
 }
 
 # Track 1: 録音, OK on the ready message, ●, three seconds, ■, a name, Enter.
 press 136 "$row"
+sleep 0.7
 xdotool key Return
 sleep 0.7
 press 212 "$row"
 sleep 3
 press 341 "$row"
+sleep 0.7
 xdotool type --delay 10 "$work/recorded.wav"
 xdotool key Return
 for _ in $(seq 1 50); do [ -s "$work/recorded.wav" ] && break; sleep 0.2; done
@@ -57,6 +63,7 @@ within "$hz" 430 450 || fail "recorded $hz Hz, not 440 Hz"
 
 # Track 2: 読み込み, the tone, ▶, and listen on the monitor of the output.
 press 444 "$row"
+sleep 0.7
 xdotool key ctrl+a
 xdotool type --delay 10 "$work/tone.wav"
 xdotool key Return
@@ -66,11 +73,12 @@ parecord --device=pikota_out.monitor --file-format=wav "$work/heard.wav" &
 rec=$!
 sleep 0.5
 press 631 "$row"
+sleep 0.5
 enabled 255 && fail "track 1's play button stays enabled during the playback"
 # Every button comes back by itself when the sound has ended.
 back=
 for _ in $(seq 1 40); do
-    if enabled 255 && enabled 136; then back=1; break; fi
+    if all_enabled; then back=1; break; fi
     sleep 0.25
 done
 [ -n "$back" ] || fail "the buttons did not come back after the playback"
