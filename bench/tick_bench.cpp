@@ -1,0 +1,54 @@
+// bench_tick: one tick of the position timer while a 16-bit 44100 Hz file plays on
+// the virtual engine (two status commands, the line, the scope box rescaled, erased
+// and redrawn with an 883-point trace), as a share of the timer's 100 ms period.
+#include "Module1.h"
+#include "PictureBox.h"
+#include "VirtualEngine.h"
+#include "WaveAudioService.h"
+#include "WavFile.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    auto engine = std::make_shared<pikota::sound::VirtualEngine>();
+    const auto service = pikota::sound::makeSoundService(engine);
+    SetSoundService(service.get());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tone.wav"));
+    std::vector<std::int16_t> samples(44100 * 20);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(20000 * std::sin(2 * M_PI * 440 * double(i) / 44100));
+    wavfile::write(path.toStdString(), wavfile::pcm16(1, 44100, samples));
+
+    frmMain form;
+    form.track1.waveFormat.nSamplesPerSec = 44100;
+    form.track1.FullScale = 65536;
+    form.track1.SampleLimit = 500000;
+    form.track1.FilePath = path;
+    form.cmdPlay1_Click();
+
+    std::vector<double> ticks;
+    for (int i = 0; i < 150; ++i) {
+        engine->advance(std::chrono::milliseconds(100));
+        const auto start = std::chrono::steady_clock::now();
+        form.tmrPosition1_Timer();
+        ticks.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(ticks.begin(), ticks.end());
+    const double median = ticks[ticks.size() / 2];
+    std::printf("one tick: median %.3f ms, slowest %.3f ms\n", median * 1e3, ticks.back() * 1e3);
+    std::printf("tick / 100 ms = %.4f\n", median / 0.1);
+    SetSoundService(nullptr);
+    return 0;
+}
