@@ -53,8 +53,12 @@ sleep 3
 press 341 "$row"
 sleep 0.7
 xdotool type --delay 10 "$work/recorded.wav"
-xdotool key Return
-for _ in $(seq 1 50); do [ -s "$work/recorded.wav" ] && break; sleep 0.2; done
+# The file name's completion list may still be up and take the first Enter.
+for _ in $(seq 1 10); do
+    xdotool key Return
+    sleep 1
+    [ -s "$work/recorded.wav" ] && break
+done
 [ -s "$work/recorded.wav" ] || fail "the recording was not saved"
 read -r rate channels seconds loud hz < <("$probe" info "$work/recorded.wav")
 echo "recorded: $rate Hz, $channels channels, $seconds s, $loud s loud, $hz Hz"
@@ -66,9 +70,13 @@ press 444 "$row"
 sleep 0.7
 xdotool key ctrl+a
 xdotool type --delay 10 "$work/tone.wav"
-xdotool key Return
-sleep 1
-enabled 631 || fail "track 2's play button is not enabled after the load"
+loaded=
+for _ in $(seq 1 10); do
+    xdotool key Return
+    sleep 1
+    if enabled 631; then loaded=1; break; fi
+done
+[ -n "$loaded" ] || fail "track 2's play button is not enabled after the load"
 parecord --device=pikota_out.monitor --file-format=wav "$work/heard.wav" &
 rec=$!
 sleep 0.5
