@@ -49,7 +49,7 @@ int info(const char* path) {
         for (std::size_t i = start; i < start + block; ++i) {
             const float v = all[i * static_cast<std::size_t>(info.channels)];
             sum += v * v;
-            if (i > start) {
+            if (i > 0) {
                 const float u = all[(i - 1) * static_cast<std::size_t>(info.channels)];
                 c += (u < 0) != (v < 0);
             }
