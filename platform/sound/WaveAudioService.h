@@ -49,8 +49,8 @@ private:
 };
 
 // The real device, on PortAudio (the ALSA "default" device, which reaches PulseAudio or PipeWire).
-// PortAudio starts at the first open, not here, and again at each open when nothing is open, so that
-// a sound server or a device that appears later is found.
+// PortAudio starts at the first open, not here; after a failed open it starts afresh at the next, so
+// that a sound server or a device that appears later is found.
 std::unique_ptr<SoundService> makeSoundService();
 
 // The device on any engine, e.g. a VirtualEngine in tests (see VirtualEngine.h).
