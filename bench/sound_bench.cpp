@@ -273,6 +273,43 @@ void endDelay(SoundService& service, ProbeEngine& probe, const std::string& tone
         delays.front(), delays[delays.size() / 2], delays.back());
 }
 
+// Plays a file of `minutes` at 8000 Hz, 8-bit mono for two seconds; returns the RSS growth in KiB.
+long playLong(SoundService& service, const std::string& folder, int minutes, std::string& length) {
+    const std::string path = folder + "/long.wav";
+    {
+        SF_INFO info{};
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+        SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+        std::vector<short> minute(8000 * 60);
+        for (std::size_t n = 0; n < minute.size(); ++n)
+            minute[n] = static_cast<short>(
+                8000 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(n) / 8000));
+        for (int m = 0; m < minutes; ++m)
+            sf_writef_short(file, minute.data(), static_cast<sf_count_t>(minute.size()));
+        sf_close(file);
+    }
+    const long before = rssKiB();
+    send(service, "open " + path + " type waveaudio alias wfile");
+    length = send(service, "status wfile length");
+    send(service, "play wfile");
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const long growth = rssKiB() - before;
+    send(service, "close wfile");
+    std::filesystem::remove(path);
+    return growth;
+}
+
+void longFile(SoundService& service, const std::string& folder) {
+    std::string shortLength, longLength;
+    const long shortGrowth = playLong(service, folder, 1, shortLength);
+    const long longGrowth = playLong(service, folder, 120, longLength);
+    std::printf("memory while playing       1-minute file (%s ms) %+ld KiB, two-hour file (%s ms, 57.6 MB) "
+                "%+ld KiB\n",
+                shortLength.c_str(), shortGrowth, longLength.c_str(), longGrowth);
+}
+
 void recording(SoundService& service, ProbeEngine& probe, const std::string& folder, int seconds) {
     std::atomic<bool> busy{true};
     std::vector<std::thread> load;
@@ -355,6 +392,7 @@ int main() {
     std::printf("bench_sound on %s\n", std::getenv("PULSE_SERVER"));
     positionAndSlope(*service, *probe, folder + "/tone6.wav");
     endDelay(*service, *probe, folder + "/tone1.wav");
+    longFile(*service, folder);
     recording(*service, *probe, folder, seconds);
     std::filesystem::remove_all(folder);
     return 0;

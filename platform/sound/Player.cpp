@@ -70,14 +70,14 @@ std::int64_t Player::heard(const Stream& stream) {
     std::int64_t delivered = 0;
     double dac = 0;
     for (;;) {
-        const std::uint64_t before = sequence_.load(std::memory_order_acquire);
+        // Sequentially consistent throughout: a handful of loads per status query, and no fences.
+        const std::uint64_t before = sequence_.load();
         if (before & 1)
             continue;
-        bufferFrame = bufferFrame_.load(std::memory_order_relaxed);
-        dac = bufferDac_.load(std::memory_order_relaxed);
-        delivered = delivered_.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (sequence_.load(std::memory_order_relaxed) == before)
+        bufferFrame = bufferFrame_.load();
+        dac = bufferDac_.load();
+        delivered = delivered_.load();
+        if (sequence_.load() == before)
             break;
     }
     if (bufferFrame < 0)
@@ -103,16 +103,16 @@ void Player::render(float* out, std::size_t frames, double dacTime, bool realtim
     const std::size_t got = ring_.pop(out, wanted);
     std::fill(out + got, out + wanted, 0.0f);
 
+    // Published under a sequence counter (odd while writing) for heard() on the command thread.
     const std::int64_t delivered = delivered_.load(std::memory_order_relaxed);
     const std::uint64_t seq = sequence_.load(std::memory_order_relaxed);
-    sequence_.store(seq + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
+    sequence_.store(seq + 1);
     if (got > 0 || bufferFrame_.load(std::memory_order_relaxed) < 0) {
-        bufferFrame_.store(delivered, std::memory_order_relaxed);
-        bufferDac_.store(dacTime, std::memory_order_relaxed);
+        bufferFrame_.store(delivered);
+        bufferDac_.store(dacTime);
     }
-    delivered_.store(delivered + static_cast<std::int64_t>(got / kOutputChannels), std::memory_order_relaxed);
-    sequence_.store(seq + 2, std::memory_order_release);
+    delivered_.store(delivered + static_cast<std::int64_t>(got / kOutputChannels));
+    sequence_.store(seq + 2);
 }
 
 void Player::readLoop() {

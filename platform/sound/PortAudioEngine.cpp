@@ -45,33 +45,10 @@ private:
 // audio thread. The program has nothing to show these to; the device reports its failures by code.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
-class PortAudioEngine;
-
-class PortAudioStream final : public Stream {
-public:
-    PortAudioStream(std::shared_ptr<PortAudioEngine> engine, PaStream* stream)
-        : engine_(std::move(engine)), stream_(stream) {}
-    ~PortAudioStream() override;
-
-    Error start() override {
-        QuietStderr quiet;
-        return Pa_StartStream(stream_) == paNoError ? Error::None : Error::DeviceFailed;
-    }
-    void stop() override {
-        if (Pa_IsStreamStopped(stream_) == 0)
-            Pa_AbortStream(stream_);
-    }
-    double time() const override { return Pa_GetStreamTime(stream_); }
-
-private:
-    std::shared_ptr<PortAudioEngine> engine_;
-    PaStream* stream_;
-};
-
 int outputCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
                    PaStreamCallbackFlags, void* user) {
     auto* source = static_cast<OutputSource*>(user);
-    // Some host APIs leave the DAC time at 0; then the buffer is heard one output latency from now.
+    // Some host APIs leave the DAC time at 0; then the buffer is taken to be heard now.
     const double dac = time->outputBufferDacTime > 0 ? time->outputBufferDacTime : time->currentTime;
     source->render(static_cast<float*>(output), frames, dac, true);
     return paContinue;
@@ -84,28 +61,62 @@ int inputCallback(const void* input, void*, unsigned long frames, const PaStream
     return paContinue;
 }
 
-class PortAudioEngine final : public Engine, public std::enable_shared_from_this<PortAudioEngine> {
+// PortAudio is one per process, so its state is too. It is started by the first open. After an open
+// that fails while nothing else is open it is shut down again, so that the next open scans the
+// devices afresh and reads the ALSA configuration again, whose pulse hook routes "default" to a sound
+// server only if one was running when it was read: a server started later is found that way. After a
+// successful open it stays up (opening a stream on "default" reaches whatever the server offers now),
+// and it is not shut down at exit: the ALSA plugins it would unload keep allocations of their own.
+class PortAudioSession {
 public:
-    ~PortAudioEngine() override {
-        if (initialised_)
-            Pa_Terminate();
+    static PortAudioSession& instance() {
+        static PortAudioSession* session = new PortAudioSession;
+        return *session;
     }
 
-    Error openOutput(int rate, OutputSource& source, std::unique_ptr<Stream>& stream) override {
-        return open(false, rate, kOutputChannels, &source, stream);
-    }
-    Error openInput(int rate, int channels, InputSink& sink, std::unique_ptr<Stream>& stream) override {
-        return open(true, rate, channels, &sink, stream);
+    Error open(bool input, int rate, int channels, void* user, PaStream*& handle) {
+        std::lock_guard lock(mutex_);
+        QuietStderr quiet;
+        const Error missing = input ? Error::NoInputDevice : Error::NoOutputDevice;
+        if (!initialised_) {
+            snd_lib_error_set_handler(quietAlsa);
+            if (Pa_Initialize() != paNoError)
+                return missing;
+            initialised_ = true;
+        }
+        const PaDeviceIndex device = findDevice(input);
+        const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
+        if (!info || (input ? info->maxInputChannels : info->maxOutputChannels) <= 0) {
+            shutDownIfIdle();
+            return missing;
+        }
+        PaStreamParameters parameters{};
+        parameters.device = device;
+        parameters.channelCount = channels;
+        parameters.sampleFormat = input ? paInt16 : paFloat32;
+        // The higher latency: the position accounts for it, and it keeps a loaded machine from dropping out.
+        parameters.suggestedLatency = input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
+        const PaError error = Pa_OpenStream(&handle, input ? &parameters : nullptr,
+                                            input ? nullptr : &parameters, rate, paFramesPerBufferUnspecified,
+                                            paNoFlag, input ? inputCallback : outputCallback, user);
+        if (error != paNoError) {
+            shutDownIfIdle();
+            if (error == paInvalidSampleRate || error == paInvalidChannelCount ||
+                error == paSampleFormatNotSupported)
+                return Error::FormatNotSupported;
+            if (error == paDeviceUnavailable || error == paInvalidDevice)
+                return missing;
+            return Error::DeviceFailed;
+        }
+        ++streams_;
+        return Error::None;
     }
 
-    void closed(PaStream* stream) {
+    void close(PaStream* stream) {
         std::lock_guard lock(mutex_);
         QuietStderr quiet;
         Pa_CloseStream(stream);
-        if (--streams_ == 0 && initialised_) {
-            Pa_Terminate();
-            initialised_ = false;
-        }
+        --streams_;
     }
 
 private:
@@ -125,46 +136,6 @@ private:
         return input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
     }
 
-    Error open(bool input, int rate, int channels, void* user, std::unique_ptr<Stream>& stream) {
-        std::lock_guard lock(mutex_);
-        QuietStderr quiet;
-        if (!initialised_) {
-            snd_lib_error_set_handler(quietAlsa);
-            if (Pa_Initialize() != paNoError)
-                return input ? Error::NoInputDevice : Error::NoOutputDevice;
-            initialised_ = true;
-        }
-        const Error missing = input ? Error::NoInputDevice : Error::NoOutputDevice;
-        const PaDeviceIndex device = findDevice(input);
-        const PaDeviceInfo* info = device == paNoDevice ? nullptr : Pa_GetDeviceInfo(device);
-        if (!info || (input ? info->maxInputChannels : info->maxOutputChannels) <= 0) {
-            shutDownIfIdle();
-            return missing;
-        }
-        PaStreamParameters parameters{};
-        parameters.device = device;
-        parameters.channelCount = channels;
-        parameters.sampleFormat = input ? paInt16 : paFloat32;
-        // The higher latency: the position accounts for it, and it keeps a loaded machine from dropping out.
-        parameters.suggestedLatency = input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
-        PaStream* handle = nullptr;
-        const PaError error = Pa_OpenStream(&handle, input ? &parameters : nullptr,
-                                            input ? nullptr : &parameters, rate, paFramesPerBufferUnspecified,
-                                            paNoFlag, input ? inputCallback : outputCallback, user);
-        if (error != paNoError) {
-            shutDownIfIdle();
-            if (error == paInvalidSampleRate || error == paInvalidChannelCount ||
-                error == paSampleFormatNotSupported)
-                return Error::FormatNotSupported;
-            if (error == paDeviceUnavailable || error == paInvalidDevice)
-                return missing;
-            return Error::DeviceFailed;
-        }
-        ++streams_;
-        stream = std::make_unique<PortAudioStream>(shared_from_this(), handle);
-        return Error::None;
-    }
-
     void shutDownIfIdle() {
         if (streams_ == 0 && initialised_) {
             Pa_Terminate();
@@ -177,10 +148,46 @@ private:
     int streams_ = 0;
 };
 
-PortAudioStream::~PortAudioStream() {
-    stop();
-    engine_->closed(stream_);
-}
+class PortAudioStream final : public Stream {
+public:
+    explicit PortAudioStream(PaStream* stream) : stream_(stream) {}
+    ~PortAudioStream() override {
+        stop();
+        PortAudioSession::instance().close(stream_);
+    }
+
+    Error start() override {
+        QuietStderr quiet;
+        return Pa_StartStream(stream_) == paNoError ? Error::None : Error::DeviceFailed;
+    }
+    void stop() override {
+        if (Pa_IsStreamStopped(stream_) == 0)
+            Pa_AbortStream(stream_);
+    }
+    double time() const override { return Pa_GetStreamTime(stream_); }
+
+private:
+    PaStream* stream_;
+};
+
+class PortAudioEngine final : public Engine {
+public:
+    Error openOutput(int rate, OutputSource& source, std::unique_ptr<Stream>& stream) override {
+        return open(false, rate, kOutputChannels, &source, stream);
+    }
+    Error openInput(int rate, int channels, InputSink& sink, std::unique_ptr<Stream>& stream) override {
+        return open(true, rate, channels, &sink, stream);
+    }
+
+private:
+    static Error open(bool input, int rate, int channels, void* user, std::unique_ptr<Stream>& stream) {
+        PaStream* handle = nullptr;
+        const Error error = PortAudioSession::instance().open(input, rate, channels, user, handle);
+        if (error == Error::None)
+            stream = std::make_unique<PortAudioStream>(handle);
+        return error;
+    }
+};
 
 } // namespace
 

@@ -4,25 +4,31 @@
 
 #include <chrono>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 namespace pikota::sound {
 
 // An engine without sound hardware, for tests. Nothing happens until the test moves the clock:
 //
+//     #include "VirtualEngine.h"
+//     #include "WaveAudioService.h"
+//
 //     auto engine = std::make_shared<pikota::sound::VirtualEngine>();
 //     auto service = pikota::sound::makeSoundService(engine);
 //     service->sendString("open new type waveaudio alias wfile", reply, 256);
 //     service->sendString("record wfile", reply, 256);
-//     engine->advance(std::chrono::milliseconds(100)); // 4410 frames of a 440 Hz sine are recorded
+//     engine->advance(std::chrono::milliseconds(100)); // 4410 frames of the input are recorded
 //
-// advance() runs the streams' callbacks on the calling thread for the frames that fall into the
-// time, so after it returns everything is settled: "status wfile position" during playback is the
-// virtual time since "play wfile" (minus nothing: the output latency is 0 unless set), during recording
-// the frames captured. Every frame that a playback rendered is kept and can be inspected with played().
-// The input is a 440 Hz sine at half of full scale on every channel unless setInputSignal() says
-// otherwise. Use from one thread only.
+// advance() runs the callbacks of the running streams on the calling thread for the frames that fall
+// into the time, so when it returns everything is settled and exact:
+//   - during playback "status wfile position" is the virtual time since "play wfile" (plus the position
+//     it started from), in whole ms; the device renders ahead by the output latency, 0 unless set;
+//   - during recording position and length are the frames captured so far;
+//   - every frame that playback rendered is kept, 2 channels interleaved (mono files on both), and can
+//     be inspected with played() / playedFrames();
+//   - the input is a 440 Hz sine at half of full scale on every channel unless setInputSignal() says
+//     otherwise.
+// Use it from one thread only (the test's); the service's reader and writer threads are waited for.
 class VirtualEngine final : public Engine {
 public:
     VirtualEngine();

@@ -10,8 +10,16 @@
 namespace pikota::sound {
 
 // The waveaudio device behind the string commands: one alias, `wfile`, which holds either a sound file
-// opened for playback or a new recording. Positions and lengths are whole milliseconds; the position
-// is the frame being heard. A new recording is 44100 Hz, 16-bit, 2 channels.
+// opened for playback or a new recording (44100 Hz, 16-bit, 2 channels).
+//
+// - Positions and lengths are whole milliseconds (the only time format). The position is the frame
+//   being heard; once playback has reached the end, position and length are the same text and
+//   "play" plays nothing until "seek wfile to start".
+// - "stop" keeps the position, "seek wfile to start" stops and goes back to 0, "play" resumes.
+// - A recording records, after a stop, on at its end. It can be played back (not while it records),
+//   saved any number of times (not while it records) and is discarded by "close".
+// - Commands the state does not allow fail with their own code and change nothing; "close wfile" with
+//   nothing open fails with NotOpen.
 //
 // Call it from one thread (the window's); playback and recording run on the engine's threads.
 class WaveAudioService final : public SoundService {
@@ -41,8 +49,8 @@ private:
 };
 
 // The real device, on PortAudio (the ALSA "default" device, which reaches PulseAudio or PipeWire).
-// PortAudio starts at the first open, not here, and again at each open when nothing is open, so that
-// a sound server or a device that appears later is found.
+// PortAudio starts at the first open, not here; after a failed open it starts afresh at the next, so
+// that a sound server or a device that appears later is found.
 std::unique_ptr<SoundService> makeSoundService();
 
 // The device on any engine, e.g. a VirtualEngine in tests (see VirtualEngine.h).
