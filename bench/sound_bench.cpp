@@ -2,7 +2,8 @@
 // sound, measured against a PulseAudio server. Run by hand, not by ctest:
 //
 //     build/bin/bench_sound            (starts the private server in build/pulse unless PULSE_SERVER is set)
-//     PIKOTA_BENCH_RECORD_SECONDS=10 build/bin/bench_sound
+//     PIKOTA_BENCH_RECORD_SECONDS=10 build/bin/bench_sound   (shorter recording)
+//     PIKOTA_BENCH_DUMP=1 build/bin/bench_sound              (also prints the first positions and callbacks)
 //
 // It reports
 //   - the error of "status wfile position" against the stream's DAC clock: every output callback is
@@ -216,6 +217,15 @@ void positionAndSlope(SoundService& service, ProbeEngine& probe, const std::stri
             ++n;
         }
     }
+    if (std::getenv("PIKOTA_BENCH_DUMP"))
+        for (std::size_t i = 0; i < samples.size() && i < 60; ++i)
+            std::printf("  %8.1f ms  position %5ld  DAC %8.1f  stream %.4f\n", samples[i].wallMs,
+                        samples[i].positionMs, dacFrame(log, samples[i].stream) * 1000 / 44100,
+                        samples[i].stream);
+    if (std::getenv("PIKOTA_BENCH_DUMP"))
+        for (std::size_t i = 0; i < log.size() && i < 30; ++i)
+            std::printf("  buffer %zu dac %.4f first %lld sounding %lld\n", i, log[i].dac,
+                        static_cast<long long>(log[i].firstFrame), static_cast<long long>(log[i].sounding));
     std::vector<double> absolute;
     double mean = 0;
     for (double e : errors) {

@@ -64,6 +64,8 @@ const char* errorText(std::int32_t code) {
         return "サウンドデバイスがこの音声の形式に対応していません。";
     case Error::DeviceFailed:
         return "サウンドデバイスを使用できません。ほかのプログラムが使用中でないか確認してください。";
+    case Error::DeviceNotResponding:
+        return "サウンドデバイスが応答しません。サウンドサーバーが正常に動いているか確認してください。";
     }
     return nullptr;
 }

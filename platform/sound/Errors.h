@@ -42,7 +42,8 @@ enum class Error : std::int32_t {
     NoInputDevice,
     FormatNotSupported,
     DeviceFailed,
-    Last = DeviceFailed,
+    DeviceNotResponding,
+    Last = DeviceNotResponding,
 };
 
 // The Japanese text of a code, at most 255 bytes of UTF-8; nullptr for a code the device does not know.

@@ -3,9 +3,12 @@
 #include <alsa/asoundlib.h>
 #include <portaudio.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 
 namespace pikota::sound {
@@ -180,12 +183,46 @@ public:
     }
 
 private:
-    static Error open(bool input, int rate, int channels, void* user, std::unique_ptr<Stream>& stream) {
+    // A sound server that accepts connections but does not answer (stopped, or hung) would block the
+    // open inside libpulse for ever. The open therefore runs on a thread of its own; if it has not
+    // finished in time the device reports failure and the thread is left to finish alone, closing
+    // whatever it opened too late.
+    static constexpr auto kOpenTimeout = std::chrono::seconds(4);
+
+    struct PendingOpen {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool abandoned = false;
+        Error error = Error::DeviceFailed;
         PaStream* handle = nullptr;
-        const Error error = PortAudioSession::instance().open(input, rate, channels, user, handle);
-        if (error == Error::None)
-            stream = std::make_unique<PortAudioStream>(handle);
-        return error;
+    };
+
+    static Error open(bool input, int rate, int channels, void* user, std::unique_ptr<Stream>& stream) {
+        auto pending = std::make_shared<PendingOpen>();
+        std::thread([=] {
+            PaStream* handle = nullptr;
+            const Error error = PortAudioSession::instance().open(input, rate, channels, user, handle);
+            std::lock_guard lock(pending->mutex);
+            if (pending->abandoned) {
+                if (error == Error::None)
+                    PortAudioSession::instance().close(handle);
+                return;
+            }
+            pending->error = error;
+            pending->handle = handle;
+            pending->finished = true;
+            pending->done.notify_one();
+        }).detach();
+
+        std::unique_lock lock(pending->mutex);
+        if (!pending->done.wait_for(lock, kOpenTimeout, [&] { return pending->finished; })) {
+            pending->abandoned = true;
+            return Error::DeviceNotResponding;
+        }
+        if (pending->error == Error::None)
+            stream = std::make_unique<PortAudioStream>(pending->handle);
+        return pending->error;
     }
 };
 

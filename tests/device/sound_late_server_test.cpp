@@ -1,11 +1,14 @@
 // Without a sound server the open itself fails quickly with a clear text; once the server is there,
 // the next open finds it, in the same process.
 
+#include "SoundTestSupport.h"
 #include "WaveAudioService.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 using namespace pikota::sound;
@@ -48,6 +51,31 @@ TEST(SoundLateServer, OpenFailsWithoutTheServerAndSucceedsOnceItIsThere) {
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "record wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "close wfile", reply), 0) << reply;
+}
+
+TEST(SoundLateServer, AServerThatDoesNotAnswerMakesOpenFailInsteadOfHanging) {
+    const std::string real = std::getenv("PULSE_SERVER");
+    pikota::sound::testing::ScratchFolder folder;
+    const std::string script = std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server";
+    ASSERT_EQ(std::system((script + " start " + folder.path().string()).c_str()), 0);
+    pid_t daemon = 0;
+    std::ifstream(folder.file("daemon.pid")) >> daemon;
+    ASSERT_GT(daemon, 0);
+    kill(daemon, SIGSTOP);
+
+    auto service = makeSoundService();
+    std::string reply;
+    setenv("PULSE_SERVER", ("unix:" + folder.file("native")).c_str(), 1);
+    EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply),
+              static_cast<int>(Error::DeviceNotResponding));
+    EXPECT_EQ(send(*service, "status wfile length", reply), static_cast<int>(Error::NotOpen));
+
+    // Once it answers again, the abandoned open finishes on its own and the device works again.
+    kill(daemon, SIGCONT);
+    setenv("PULSE_SERVER", real.c_str(), 1);
+    EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply), 0) << reply;
+    EXPECT_EQ(send(*service, "close wfile", reply), 0) << reply;
+    std::system((script + " stop " + folder.path().string()).c_str());
 }
 
 } // namespace
