@@ -3,6 +3,7 @@
 
 #include "Application.h"
 #include "Artwork.h"
+#include "Label.h"
 #include "PictureBox.h"
 
 #include <QGroupBox>
@@ -53,7 +54,7 @@ static TrackControls buildTrack(QWidget* parent, int left, const QString& captio
     ui.frame->setGeometry(twips(left, 120, 5415, 2055));
     ui.frame->setFlat(false);
 
-    ui.lblTime = new QLabel(ui.frame);
+    ui.lblTime = new Label(ui.frame);
     ui.lblTime->setGeometry(twips(360, 240, 4935, 495));
     ui.lblTime->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ui.lblTime->setWordWrap(true);
