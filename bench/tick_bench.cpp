@@ -4,8 +4,8 @@
 #include "Module1.h"
 #include "PictureBox.h"
 #include "VirtualEngine.h"
-#include "WaveAudioService.h"
 #include "WavFile.h"
+#include "WaveAudioService.h"
 #include "frmMain.h"
 
 #include <QApplication>

@@ -41,9 +41,7 @@ Error splitWords(std::string_view text, std::vector<Word>& words) {
     return Error::None;
 }
 
-bool is(const Word& word, std::string_view keyword) {
-    return !word.quoted && word.text == keyword;
-}
+bool is(const Word& word, std::string_view keyword) { return !word.quoted && word.text == keyword; }
 
 // Checks that `words` from `first` on are exactly `keywords` followed by the alias, which is returned.
 Error expectTail(const std::vector<Word>& words, std::size_t first,

@@ -12,9 +12,7 @@ namespace pikota::sound {
 namespace {
 constexpr std::size_t kReadFrames = 2048;
 
-std::size_t ringFrames(int rate) {
-    return static_cast<std::size_t>(std::max(rate, 8000));
-} // about 1 s
+std::size_t ringFrames(int rate) { return static_cast<std::size_t>(std::max(rate, 8000)); } // about 1 s
 } // namespace
 
 Player::Player(SNDFILE* file, int rate, int channels, std::int64_t frames)

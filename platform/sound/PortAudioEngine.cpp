@@ -228,8 +228,6 @@ private:
 
 } // namespace
 
-std::shared_ptr<Engine> makePortAudioEngine() {
-    return std::make_shared<PortAudioEngine>();
-}
+std::shared_ptr<Engine> makePortAudioEngine() { return std::make_shared<PortAudioEngine>(); }
 
 } // namespace pikota::sound

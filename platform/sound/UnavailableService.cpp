@@ -4,9 +4,7 @@
 
 namespace pikota::sound {
 
-std::int32_t UnavailableService::sendString(const char*, char*, std::uint32_t) {
-    return kCode;
-}
+std::int32_t UnavailableService::sendString(const char*, char*, std::uint32_t) { return kCode; }
 
 bool UnavailableService::errorString(std::int32_t code, char* text, std::uint32_t size) {
     if (code != kCode || size == 0)

@@ -53,22 +53,12 @@ void VirtualEngine::advance(std::chrono::nanoseconds duration) {
             run(*stream);
 }
 
-std::chrono::nanoseconds VirtualEngine::now() const {
-    return std::chrono::nanoseconds(nowNs_);
-}
+std::chrono::nanoseconds VirtualEngine::now() const { return std::chrono::nanoseconds(nowNs_); }
 
-void VirtualEngine::setInputSignal(std::function<double(double, int)> signal) {
-    signal_ = std::move(signal);
-}
-void VirtualEngine::setOutputLatency(std::chrono::microseconds latency) {
-    latency_ = latency;
-}
-void VirtualEngine::setOutputAvailable(bool available) {
-    outputAvailable_ = available;
-}
-void VirtualEngine::setInputAvailable(bool available) {
-    inputAvailable_ = available;
-}
+void VirtualEngine::setInputSignal(std::function<double(double, int)> signal) { signal_ = std::move(signal); }
+void VirtualEngine::setOutputLatency(std::chrono::microseconds latency) { latency_ = latency; }
+void VirtualEngine::setOutputAvailable(bool available) { outputAvailable_ = available; }
+void VirtualEngine::setInputAvailable(bool available) { inputAvailable_ = available; }
 
 bool VirtualEngine::outputRunning() const {
     return std::any_of(streams_.begin(), streams_.end(), [](auto* s) { return s->source_ && s->running_; });

@@ -18,9 +18,7 @@ namespace {
 
 constexpr std::string_view kAlias = "wfile";
 
-std::int64_t toMilliseconds(std::int64_t frames, int rate) {
-    return rate > 0 ? frames * 1000 / rate : 0;
-}
+std::int64_t toMilliseconds(std::int64_t frames, int rate) { return rate > 0 ? frames * 1000 / rate : 0; }
 
 } // namespace
 
@@ -251,8 +249,6 @@ std::unique_ptr<SoundService> makeSoundService(std::shared_ptr<Engine> engine) {
     return std::make_unique<WaveAudioService>(std::move(engine));
 }
 
-std::unique_ptr<SoundService> makeSoundService() {
-    return makeSoundService(makePortAudioEngine());
-}
+std::unique_ptr<SoundService> makeSoundService() { return makeSoundService(makePortAudioEngine()); }
 
 } // namespace pikota::sound

@@ -16,12 +16,8 @@ using namespace pikota::sound;
 // The failed open makes PortAudio shut down, and ALSA then unloads its plugins, whose libraries'
 // constructors allocated memory they never free. That is theirs, not ours: in sanitizer builds the
 // leak check ignores allocations made by library constructors (which needs the full unwinder to see).
-extern "C" const char* __asan_default_options() {
-    return "fast_unwind_on_malloc=0";
-}
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:_dl_init\n";
-}
+extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
+extern "C" const char* __lsan_default_suppressions() { return "leak:_dl_init\n"; }
 
 namespace {
 
