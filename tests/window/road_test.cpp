@@ -1,0 +1,84 @@
+// The road of a recording through the real sound device on its virtual engine:
+// record, save (a refused name first), read back, play to the end.
+#include "MessageBox.h"
+#include "Module1.h"
+#include "PictureBox.h"
+#include "VirtualEngine.h"
+#include "WaveAudioService.h"
+#include "frmMain.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <deque>
+
+namespace {
+
+TEST(RoadOfARecording, RecordSavePlayToTheEnd) {
+    auto engine = std::make_shared<pikota::sound::VirtualEngine>();
+    const auto device = pikota::sound::makeSoundService(engine);
+    SetSoundService(device.get());
+    std::vector<toolkit::MsgRequest> messages;
+    toolkit::setMsgBoxSeam([&](const toolkit::MsgRequest& r) {
+        messages.push_back(r);
+        return toolkit::MsgAnswer::OK;
+    });
+    QTemporaryDir dir;
+    const QString refused = dir.filePath(QStringLiteral("say \"hi\".wav"));
+    const QString saved = dir.filePath(QStringLiteral("録音 1.wav"));
+    std::deque<QString> names{refused, saved};
+    toolkit::CommonDialog::setSeam([&](const toolkit::CommonDialog::Request&) {
+        const QString name = names.front();
+        names.pop_front();
+        return std::optional<QString>(name);
+    });
+    {
+        frmMain form;
+        form.cmdSave1_Click();
+        form.cmdRec1_Click();
+        engine->advance(std::chrono::milliseconds(1000));
+
+        // A name with a double quote is refused by the device: its text is shown,
+        // nothing is written anywhere, and the recording is kept for the next Stop.
+        form.cmdStop1_Click();
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_EQ(messages[1].icon, toolkit::MsgIcon::Critical);
+        EXPECT_FALSE(messages[1].text.isEmpty());
+        EXPECT_TRUE(form.track1.RecordMode);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList());
+
+        form.cmdStop1_Click();
+        EXPECT_FALSE(form.track1.RecordMode);
+        ASSERT_TRUE(QFileInfo::exists(saved));
+        EXPECT_EQ(form.track1.SampleLimit, 44100); // one second of 44100 Hz
+        EXPECT_EQ(form.track1.FullScale, 65536);
+        EXPECT_EQ(form.track1.waveFormat.nChannels, 2);
+        EXPECT_NE((*form.track1.LeftSamples)[25], 0); // the 440 Hz input, not silence
+
+        // Play it; the timer follows the virtual clock to the end.
+        form.cmdPlay1_Click();
+        EXPECT_TRUE(form.tmrPosition1->isActive());
+        engine->advance(std::chrono::milliseconds(500));
+        form.tmrPosition1_Timer();
+        EXPECT_NEAR(form.linPosition1->X1(), 22050, 1);
+        EXPECT_EQ(form.Picture2->drawing().size(), 883u);
+        for (int i = 0; i < 10 && form.tmrPosition1->isActive(); ++i) {
+            engine->advance(std::chrono::milliseconds(100));
+            form.tmrPosition1_Timer();
+        }
+        EXPECT_FALSE(form.tmrPosition1->isActive());
+        EXPECT_EQ(form.linPosition1->X1(), 44100);
+        EXPECT_TRUE(form.cmdRoad2->isEnabled());
+        EXPECT_TRUE(form.cmdPlay2->isEnabled());
+        EXPECT_EQ(engine->playedFrames(), 44100u);
+    }
+    toolkit::CommonDialog::setSeam({});
+    toolkit::setMsgBoxSeam({});
+    SetSoundService(nullptr);
+}
+
+} // namespace
