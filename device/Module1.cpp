@@ -25,14 +25,15 @@ bool takeText(const Buffer& buffer, QString& text) {
     return true;
 }
 
-} // namespace
-
-void SetSoundService(pikota::sound::SoundService* service) { g_service = service; }
-
+// Without a device set, every command fails with a clear text.
 pikota::sound::SoundService* CurrentSoundService() {
     static pikota::sound::UnavailableService unavailable;
     return g_service ? g_service : &unavailable;
 }
+
+} // namespace
+
+void SetSoundService(pikota::sound::SoundService* service) { g_service = service; }
 
 std::int32_t SendMciCommand(const QString& command, QString& reply) {
     Buffer buffer{};

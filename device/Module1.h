@@ -11,7 +11,6 @@ class SoundService;
 // The program's one door to the sound device. The device is set once at start
 // (tests put a fake or a virtual device there); it is not owned here.
 void SetSoundService(pikota::sound::SoundService* service);
-pikota::sound::SoundService* CurrentSoundService();
 
 // Sends one command. Returns the device's code (0 is success); `reply` gets the
 // device's reply on success and the device's error text on failure.

@@ -36,7 +36,7 @@ private:
 // One track's state. The window holds two of these for its whole life.
 struct Track {
     WaveFormat waveFormat;
-    // Allocated once with the track and never resized.
+    // Allocated once with the track, zeroed, and never resized.
     std::unique_ptr<SampleArray> LeftSamples = std::make_unique<SampleArray>();
     std::unique_ptr<SampleArray> RightSamples = std::make_unique<SampleArray>();
     std::int32_t SampleLimit = kLastSampleIndex;
@@ -46,9 +46,4 @@ struct Track {
     QString FilePath;
     Flag Paused;
     Flag HasWaveform;
-
-    Track() {
-        LeftSamples->fill(0);
-        RightSamples->fill(0);
-    }
 };

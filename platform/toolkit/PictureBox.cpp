@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;
-
 bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
 // The pixel that a point in logical coordinates falls on. The painter fills the
@@ -63,15 +61,11 @@ void PictureBox::setBackColor(const QColor& color) {
 
 void PictureBox::setScale(double x1, double y1, double x2, double y2) { scale_ = {x1, y1, x2, y2, false}; }
 
-QPointF PictureBox::map(const Scale& s, QSize size, QPointF user) {
-    if (s.twips)
-        return user / kTwipsPerPixel;
-    // A scale of zero width or height maps to infinity or NaN; such points are not drawn.
-    return {(user.x() - s.x1) * (size.width() / (s.x2 - s.x1)),
-            (user.y() - s.y1) * (size.height() / (s.y2 - s.y1))};
-}
+PictureBox::Mapper::Mapper(const Scale& s, QSize size)
+    : twips_(s.twips), x1_(s.x1), y1_(s.y1), sx_(size.width() / (s.x2 - s.x1)),
+      sy_(size.height() / (s.y2 - s.y1)) {}
 
-QPointF PictureBox::toPixel(QPointF user) const { return map(scale_, size(), user); }
+QPointF PictureBox::toPixel(QPointF user) const { return Mapper(scale_, size())(user); }
 
 QPointF PictureBox::toUser(QPointF pixel) const {
     if (scale_.twips)
@@ -127,15 +121,14 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
         return;
     }
     // The pixels that lie on the canvas; the painter would clip the others anyway.
-    const double sx = width() / (scale_.x2 - scale_.x1), sy = height() / (scale_.y2 - scale_.y1);
     const double w = width(), h = height();
+    const Mapper map(scale_, size());
     batchPixels_.clear();
     for (const QPointF& p : points) {
-        const double x = scale_.twips ? p.x() / kTwipsPerPixel : (p.x() - scale_.x1) * sx;
-        const double y = scale_.twips ? p.y() / kTwipsPerPixel : (p.y() - scale_.y1) * sy;
+        const QPointF px = map(p);
         // Written so that NaN fails too.
-        if (x >= 0 && x < w && y >= 0 && y < h)
-            batchPixels_.emplace_back(static_cast<int>(x), static_cast<int>(y));
+        if (px.x() >= 0 && px.x() < w && px.y() >= 0 && px.y() < h)
+            batchPixels_.emplace_back(static_cast<int>(px.x()), static_cast<int>(px.y()));
     }
     QPainter painter(&canvas_);
     painter.setPen(color);
@@ -153,7 +146,8 @@ void PictureBox::lineTo(double x, double y, const QColor& color) {
 
 void PictureBox::paintOp(QPainter& painter, const Op& op) const {
     const Scale& s = scales_[static_cast<std::size_t>(op.scale)];
-    const QPointF to = map(s, size(), op.to);
+    const Mapper map(s, size());
+    const QPointF to = map(op.to);
     if (!finite(to))
         return;
     painter.setPen(QColor::fromRgb(op.color));
@@ -161,7 +155,7 @@ void PictureBox::paintOp(QPainter& painter, const Op& op) const {
         painter.drawPoint(pixelOf(to));
         return;
     }
-    const QPointF from = map(s, size(), op.from);
+    const QPointF from = map(op.from);
     if (!finite(from))
         return;
     painter.drawLine(pixelOf(from), pixelOf(to));

@@ -59,6 +59,9 @@ public:
         int scale; // index into the scales the box has had since the last erase
     };
 
+    // The unit before any scale is set: 15 twips to a pixel.
+    static constexpr double kTwipsPerPixel = 15.0;
+
     explicit PictureBox(QWidget* parent = nullptr);
     ~PictureBox() override;
 
@@ -113,7 +116,21 @@ private:
         bool operator==(const Scale&) const = default;
     };
     int useScale();
-    static QPointF map(const Scale& s, QSize size, QPointF user);
+    // From user units of one scale to logical pixels of a box of the given size. A
+    // scale of zero width or height maps to infinity or NaN; such points are not drawn.
+    class Mapper {
+    public:
+        Mapper(const Scale& s, QSize size);
+        QPointF operator()(QPointF user) const {
+            if (twips_)
+                return user / kTwipsPerPixel;
+            return {(user.x() - x1_) * sx_, (user.y() - y1_) * sy_};
+        }
+
+    private:
+        bool twips_;
+        double x1_, y1_, sx_, sy_;
+    };
     void rebuildCanvas();
     void paintOp(QPainter& painter, const Op& op) const;
     void record(const Op& op);
