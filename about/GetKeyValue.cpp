@@ -1,4 +1,4 @@
-#include "GetKeyValue.h"
+#include "about/GetKeyValue.h"
 
 #include <QByteArray>
 

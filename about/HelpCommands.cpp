@@ -1,12 +1,12 @@
-#include "HelpCommands.h"
+#include "about/HelpCommands.h"
 
-#include "MessageBox.h"
-#include "frmAbout.h"
+#include "about/frmAbout.h"
+#include "platform/toolkit/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QDir>
 
-namespace about {
+namespace toolkit = pikota::toolkit;
 
 namespace {
 frmAbout* g_about = nullptr;
@@ -36,5 +36,3 @@ void ShowAbout() {
 }
 
 frmAbout* AboutInstance() { return g_about; }
-
-} // namespace about

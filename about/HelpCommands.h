@@ -1,18 +1,16 @@
 #pragma once
 
-#include "Application.h"
+#include "platform/toolkit/Application.h"
 
 #include <QString>
 
 class frmAbout;
 
 // The Help menu's two commands.
-namespace about {
-
 // Opens the help file, readme.txt in `folder`, in the desktop's text viewer.
 // Nothing checks that the file is there; a viewer that cannot be started is
 // reported in a message box.
-void OpenHelpFile(const QString& folder = toolkit::AppPath());
+void OpenHelpFile(const QString& folder = pikota::toolkit::AppPath());
 
 // The help file's path in `folder`.
 QString HelpFilePath(const QString& folder);
@@ -23,5 +21,3 @@ void ShowAbout();
 
 // The instance, once ShowAbout has made it; null before.
 frmAbout* AboutInstance();
-
-} // namespace about

@@ -1,9 +1,9 @@
-#include "frmAbout.h"
+#include "about/frmAbout.h"
 
-#include "Application.h"
-#include "Artwork.h"
-#include "GetKeyValue.h"
-#include "MessageBox.h"
+#include "about/GetKeyValue.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Artwork.h"
+#include "platform/toolkit/MessageBox.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -15,6 +15,8 @@
 #include <QScreen>
 
 #include <stdexcept>
+
+namespace toolkit = pikota::toolkit;
 
 using pikota::registry::HKEY_LOCAL_MACHINE;
 

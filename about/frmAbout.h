@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Application.h"
+#include "platform/toolkit/Application.h"
 
 #include <QDialog>
 
@@ -54,4 +54,4 @@ private:
 };
 
 // The version label's text: "ﾊﾞｰｼﾞｮﾝ " and major.minor.revision in plain decimals.
-QString VersionText(const toolkit::Version& version);
+QString VersionText(const pikota::toolkit::Version& version);

@@ -1,8 +1,8 @@
 // One click into a waveform box redraws the scope box with two 883-point traces (two
 // 16-bit 44100 Hz tracks). The position timer redraws the same box every 100 ms, so
 // the redraw is reported as a share of that period.
-#include "PictureBox.h"
-#include "frmMain.h"
+#include "main/frmMain.h"
+#include "platform/toolkit/PictureBox.h"
 
 #include <QApplication>
 
@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 

@@ -1,8 +1,8 @@
 // bench_plot: drawing a full track (100001 points) with PlotWaveform against one raw
 // QPainter::drawPoints of the same points into an image of the box's size. Both run
 // side by side in one process, interleaved; the result is the ratio of their median times.
-#include "PictureBox.h"
-#include "Plot.h"
+#include "platform/toolkit/PictureBox.h"
+#include "wave/Plot.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstdio>
 #include <vector>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
 
     QWidget window;
     TrackControls ui;
-    ui.box = new PictureBox(&window);
+    ui.box = new toolkit::PictureBox(&window);
     ui.box->setGeometry(0, 0, 345, 41);
     ui.box->setBackColor(Qt::white);
     ui.linPosition = &ui.box->addLine(2280, 45, 2280, 520);

@@ -13,8 +13,8 @@
 //   - the delay from the moment the last frame is heard to the first "status" that gives position = length;
 //   - frames lost while recording with both cores loaded, and the memory growth during the recording.
 
-#include "PortAudioEngine.h"
-#include "WaveAudioService.h"
+#include "platform/sound/PortAudioEngine.h"
+#include "platform/sound/WaveAudioService.h"
 
 #include <sndfile.h>
 

@@ -1,12 +1,12 @@
 // bench_tick: one tick of the position timer while a 16-bit 44100 Hz file plays on
 // the virtual engine (two status commands, the line, the scope box rescaled, erased
 // and redrawn with an 883-point trace), as a share of the timer's 100 ms period.
-#include "Module1.h"
-#include "PictureBox.h"
-#include "VirtualEngine.h"
-#include "WavFile.h"
-#include "WaveAudioService.h"
-#include "frmMain.h"
+#include "device/Module1.h"
+#include "main/frmMain.h"
+#include "platform/sound/VirtualEngine.h"
+#include "platform/sound/WaveAudioService.h"
+#include "platform/toolkit/PictureBox.h"
+#include "tests/support/WavFile.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -16,6 +16,8 @@
 #include <cmath>
 #include <cstdio>
 #include <vector>
+
+namespace toolkit = pikota::toolkit;
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,7 +1,7 @@
 // bench_wave: the program's WAV reader against libsndfile doing the same job on the same file: 500001
 // frames of 16-bit stereo into a left and a right array. Both run side by side in one process, with
 // repetitions interleaved at random; the result is the ratio of their median times.
-#include "WaveReader.h"
+#include "wave/WaveReader.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "Module1.h"
+#include "device/Module1.h"
 
-#include "ShortPath.h"
-#include "SoundService.h"
-#include "UnavailableService.h"
+#include "platform/files/ShortPath.h"
+#include "platform/sound/SoundService.h"
+#include "platform/sound/UnavailableService.h"
 
 #include <QByteArray>
 

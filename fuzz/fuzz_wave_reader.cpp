@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as a WAV file, read into a track the way Load does it.
-#include "WaveReader.h"
+#include "wave/WaveReader.h"
 
 #include <QString>
 

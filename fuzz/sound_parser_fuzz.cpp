@@ -2,7 +2,7 @@
 // is accepted must be one of the vocabulary's shapes: a path never holds a double quote, the alias is
 // one blank-free word, and writing the command out again parses to the same command.
 
-#include "CommandParser.h"
+#include "platform/sound/CommandParser.h"
 
 #include <cstdint>
 #include <cstdlib>

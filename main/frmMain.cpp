@@ -1,17 +1,19 @@
-#include "frmMain.h"
+#include "main/frmMain.h"
 
-#include "HelpCommands.h"
-#include "MessageBox.h"
-#include "Module1.h"
-#include "PictureBox.h"
-#include "Plot.h"
-#include "Scope.h"
+#include "about/HelpCommands.h"
+#include "device/Module1.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureBox.h"
+#include "scope/Scope.h"
+#include "wave/Plot.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+
+namespace toolkit = pikota::toolkit;
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     buildLayout();
@@ -36,8 +38,8 @@ void frmMain::connectHandlers() {
     connect(cmdStop2, &QPushButton::clicked, this, &frmMain::cmdStop2_Click);
     connect(tmrPosition1, &QTimer::timeout, this, &frmMain::tmrPosition1_Timer);
     connect(tmrPosition2, &QTimer::timeout, this, &frmMain::tmrPosition2_Timer);
-    connect(Picture1, &PictureBox::mouseDown, this, &frmMain::Picture1_MouseDown);
-    connect(Picture3, &PictureBox::mouseDown, this, &frmMain::Picture3_MouseDown);
+    connect(Picture1, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture1_MouseDown);
+    connect(Picture3, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture3_MouseDown);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(mnuEditClear, &QAction::triggered, this, &frmMain::mnuEditClear_Click);
     connect(mnuFileEnd, &QAction::triggered, this, &frmMain::mnuFileEnd_Click);
@@ -141,5 +143,5 @@ void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x
 }
 void frmMain::cmdClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
 void frmMain::mnuEditClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
-void frmMain::mnuHelpHowto_Click() { about::OpenHelpFile(); }
-void frmMain::mnuHelpAbout_Click() { about::ShowAbout(); }
+void frmMain::mnuHelpHowto_Click() { OpenHelpFile(); }
+void frmMain::mnuHelpAbout_Click() { ShowAbout(); }

@@ -1,13 +1,15 @@
 #pragma once
 
-#include "FileDialog.h"
-#include "Track.h"
-#include "TrackControls.h"
+#include "platform/toolkit/FileDialog.h"
+#include "wave/Track.h"
+#include "wave/TrackControls.h"
 
 #include <QMainWindow>
 
+namespace pikota::toolkit {
 class LineShape;
 class PictureBox;
+} // namespace pikota::toolkit
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -33,14 +35,14 @@ public:
     QGroupBox* Frame2 = nullptr;
     QLabel* lblTime1 = nullptr;
     QLabel* lblTime2 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    PictureBox* Picture2 = nullptr; // the scope box
-    PictureBox* Picture3 = nullptr;
-    LineShape* linPosition1 = nullptr;
-    LineShape* linPosition2 = nullptr;
-    LineShape* Line1 = nullptr;
-    LineShape* Line2 = nullptr;
-    LineShape* Line3 = nullptr;
+    pikota::toolkit::PictureBox* Picture1 = nullptr;
+    pikota::toolkit::PictureBox* Picture2 = nullptr; // the scope box
+    pikota::toolkit::PictureBox* Picture3 = nullptr;
+    pikota::toolkit::LineShape* linPosition1 = nullptr;
+    pikota::toolkit::LineShape* linPosition2 = nullptr;
+    pikota::toolkit::LineShape* Line1 = nullptr;
+    pikota::toolkit::LineShape* Line2 = nullptr;
+    pikota::toolkit::LineShape* Line3 = nullptr;
     QPushButton* cmdRoad1 = nullptr;
     QPushButton* cmdSave1 = nullptr;
     QPushButton* cmdRec1 = nullptr;
@@ -57,7 +59,7 @@ public:
     QLabel* Label1 = nullptr;
     QTimer* tmrPosition1 = nullptr;
     QTimer* tmrPosition2 = nullptr;
-    toolkit::CommonDialog CommonDialog1;
+    pikota::toolkit::CommonDialog CommonDialog1;
 
     QMenu* mnuFile = nullptr;
     QAction* mnuFileEnd = nullptr;

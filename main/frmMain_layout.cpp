@@ -1,10 +1,10 @@
 // The window's fixed layout: every control with its geometry, texts and tab order.
-#include "frmMain.h"
+#include "main/frmMain.h"
 
-#include "Application.h"
-#include "Artwork.h"
-#include "Label.h"
-#include "PictureBox.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Artwork.h"
+#include "platform/toolkit/Label.h"
+#include "platform/toolkit/PictureBox.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +12,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 
@@ -54,12 +56,12 @@ static TrackControls buildTrack(QWidget* parent, int left, const QString& captio
     ui.frame->setGeometry(twips(left, 120, 5415, 2055));
     ui.frame->setFlat(false);
 
-    ui.lblTime = new Label(ui.frame);
+    ui.lblTime = new toolkit::Label(ui.frame);
     ui.lblTime->setGeometry(twips(360, 240, 4935, 495));
     ui.lblTime->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ui.lblTime->setWordWrap(true);
 
-    ui.box = new PictureBox(ui.frame);
+    ui.box = new toolkit::PictureBox(ui.frame);
     ui.box->setGeometry(twips(120, 840, 5175, 615));
     ui.box->setToolTip(QStringLiteral("波形をクリックすると拡大されます"));
     ui.box->setCursor(toolkit::MagnifierCursor());
@@ -120,7 +122,7 @@ void frmMain::buildLayout() {
     cmdPause2 = ui2.cmdPause;
     cmdStop2 = ui2.cmdStop;
 
-    Picture2 = new PictureBox(client);
+    Picture2 = new toolkit::PictureBox(client);
     Picture2->setGeometry(twips(120, 2280, 11295, 5655));
     Picture2->setFocusPolicy(Qt::StrongFocus);
     Line1 = &Picture2->addLine(0, 2805, 11280, 2805, Qt::SolidLine);

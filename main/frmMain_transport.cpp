@@ -1,13 +1,13 @@
 // The transport: preparing and starting a recording, playing, pausing, stopping
 // and saving, and the position timer that follows a playback to its end. Each
 // body is written once and serves both tracks.
-#include "frmMain.h"
+#include "main/frmMain.h"
 
-#include "MessageBox.h"
-#include "Module1.h"
-#include "PictureBox.h"
-#include "Plot.h"
-#include "Scope.h"
+#include "device/Module1.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureBox.h"
+#include "scope/Scope.h"
+#include "wave/Plot.h"
 
 #include <QFileInfo>
 #include <QPushButton>
@@ -17,6 +17,8 @@
 #include <cstdlib>
 
 #include <unistd.h>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 

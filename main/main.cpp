@@ -1,9 +1,11 @@
-#include "Application.h"
-#include "Module1.h"
-#include "WaveAudioService.h"
-#include "frmMain.h"
+#include "device/Module1.h"
+#include "main/frmMain.h"
+#include "platform/sound/WaveAudioService.h"
+#include "platform/toolkit/Application.h"
 
 #include <QApplication>
+
+namespace toolkit = pikota::toolkit;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

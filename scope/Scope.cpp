@@ -1,14 +1,16 @@
-#include "Scope.h"
+#include "scope/Scope.h"
 
-#include "PictureBox.h"
-#include "TrackControls.h"
+#include "platform/toolkit/PictureBox.h"
+#include "wave/TrackControls.h"
 
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 
-void SetScopeScale(PictureBox& box, double W, std::int32_t F) {
+namespace toolkit = pikota::toolkit;
+
+void SetScopeScale(toolkit::PictureBox& box, double W, std::int32_t F) {
     double top = 0;
     double bottom = 0;
     if (F == 256) {
@@ -22,7 +24,8 @@ void SetScopeScale(PictureBox& box, double W, std::int32_t F) {
     box.setScale(0, top, W, bottom);
 }
 
-void DrawScopeTrace(PictureBox& box, const SampleArray& samples, float S, double W, const QColor& colour) {
+void DrawScopeTrace(toolkit::PictureBox& box, const SampleArray& samples, float S, double W,
+                    const QColor& colour) {
     if (!std::isfinite(S))
         return;
     bool first = true;
@@ -48,7 +51,7 @@ void DrawScopeTrace(PictureBox& box, const SampleArray& samples, float S, double
 }
 
 void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackControls& uim,
-                PictureBox& scope, float X) {
+                toolkit::PictureBox& scope, float X) {
     if (!n.HasWaveform)
         return;
     const std::int32_t F = std::max(n.FullScale, m.FullScale);
@@ -67,7 +70,7 @@ void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackC
         DrawScopeTrace(scope, *n.LeftSamples, n.Cursor, Wn, uin.color);
 }
 
-void ClearScope(PictureBox& scope, Track& track1, const TrackControls& ui1, Track& track2,
+void ClearScope(toolkit::PictureBox& scope, Track& track1, const TrackControls& ui1, Track& track2,
                 const TrackControls& ui2) {
     scope.cls();
     track1.Cursor = 0;

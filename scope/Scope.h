@@ -1,31 +1,34 @@
 #pragma once
 
-#include "Track.h"
+#include "wave/Track.h"
 
 #include <QColor>
 
 #include <cstdint>
 
+namespace pikota::toolkit {
 class PictureBox;
+}
 struct TrackControls;
 
 // The scope box shows W samples across and the full range of F vertically, larger
 // values higher: 256 (8-bit data, stored unsigned) gives 256 at the top and 0 at the
 // bottom, anything else +F/2 at the top and -F/2 at the bottom. Neither erases nor draws.
-void SetScopeScale(PictureBox& box, double W, std::int32_t F);
+void SetScopeScale(pikota::toolkit::PictureBox& box, double W, std::int32_t F);
 
 // One track's trace: the samples nearest to S, S + 1, ... S + floor(W), one horizontal
 // unit apart from x = 0, as a dot followed by lines from the current drawing position.
 // Points whose sample index falls outside the array are left out, so a trace near the
 // end of a full buffer stops at the last sample.
-void DrawScopeTrace(PictureBox& box, const SampleArray& samples, float S, double W, const QColor& colour);
+void DrawScopeTrace(pikota::toolkit::PictureBox& box, const SampleArray& samples, float S, double W,
+                    const QColor& colour);
 
 // A click at X into the waveform box of track n (controls uin); m is the other track.
 // Sets n's cursor and position line and redraws the scope box with 20 ms of both
 // tracks from their cursors, n's trace on top. Ignored while n has no waveform.
 void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackControls& uim,
-                PictureBox& scope, float X);
+                pikota::toolkit::PictureBox& scope, float X);
 
 // Empties the scope box and takes both cursors and position lines back to 0.
-void ClearScope(PictureBox& scope, Track& track1, const TrackControls& ui1, Track& track2,
+void ClearScope(pikota::toolkit::PictureBox& scope, Track& track1, const TrackControls& ui1, Track& track2,
                 const TrackControls& ui2);

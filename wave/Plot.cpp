@@ -1,15 +1,17 @@
-#include "Plot.h"
+#include "wave/Plot.h"
 
-#include "FileDialog.h"
-#include "Module1.h"
-#include "PictureBox.h"
-#include "WaveReader.h"
+#include "device/Module1.h"
+#include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/PictureBox.h"
+#include "wave/WaveReader.h"
 
 #include <QLabel>
 #include <QPushButton>
 
 #include <algorithm>
 #include <vector>
+
+namespace toolkit = pikota::toolkit;
 
 void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path) {
     ReadWaveFile(track, path, [&ui](const QString& label) { ui.lblTime->setText(label); });

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Track.h"
-#include "TrackControls.h"
+#include "wave/Track.h"
+#include "wave/TrackControls.h"
 
 #include <QString>
 
-namespace toolkit {
+namespace pikota::toolkit {
 class CommonDialog;
 }
 class QWidget;
@@ -18,4 +18,4 @@ void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path);
 void PlotWaveform(const Track& track, const TrackControls& ui);
 
 // The Load button: pick a file, read it, draw it, remember it for playback.
-void LoadFile(Track& track, const TrackControls& ui, toolkit::CommonDialog& dialog, QWidget* parent);
+void LoadFile(Track& track, const TrackControls& ui, pikota::toolkit::CommonDialog& dialog, QWidget* parent);

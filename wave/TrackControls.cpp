@@ -1,9 +1,11 @@
-#include "TrackControls.h"
+#include "wave/TrackControls.h"
 
-#include "PictureBox.h"
-#include "Track.h"
+#include "platform/toolkit/PictureBox.h"
+#include "wave/Track.h"
 
 #include <QPushButton>
+
+namespace toolkit = pikota::toolkit;
 
 void DisableTransport(const TrackControls& ui) {
     ui.cmdPlay->setEnabled(false);

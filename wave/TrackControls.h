@@ -2,8 +2,10 @@
 
 #include <QColor>
 
+namespace pikota::toolkit {
 class LineShape;
 class PictureBox;
+} // namespace pikota::toolkit
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -14,8 +16,8 @@ struct Track;
 // this only names them, so that one body serves both tracks.
 struct TrackControls {
     QGroupBox* frame = nullptr;
-    PictureBox* box = nullptr; // the waveform box
-    LineShape* linPosition = nullptr;
+    pikota::toolkit::PictureBox* box = nullptr; // the waveform box
+    pikota::toolkit::LineShape* linPosition = nullptr;
     QLabel* lblTime = nullptr;
     QTimer* tmrPosition = nullptr;
     QPushButton* cmdRoad = nullptr; // load

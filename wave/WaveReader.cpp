@@ -1,4 +1,4 @@
-#include "WaveReader.h"
+#include "wave/WaveReader.h"
 
 #include <QFile>
 #include <QFileInfo>

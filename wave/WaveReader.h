@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Track.h"
+#include "wave/Track.h"
 
 #include <QString>
 

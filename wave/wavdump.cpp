@@ -1,6 +1,6 @@
 // pikota-wavdump FILE: runs the program's own WAV reader on FILE into a fresh track and prints what it
 // stored, one "name: value" a line, for checking files by hand and for tests.
-#include "WaveReader.h"
+#include "wave/WaveReader.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ShortPath.h"
+#include "platform/files/ShortPath.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "CommandParser.h"
+#include "platform/sound/CommandParser.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Errors.h"
+#include "platform/sound/Errors.h"
 
 #include <cstdint>
 #include <memory>

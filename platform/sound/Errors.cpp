@@ -1,4 +1,4 @@
-#include "Errors.h"
+#include "platform/sound/Errors.h"
 
 namespace pikota::sound {
 

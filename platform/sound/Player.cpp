@@ -1,4 +1,4 @@
-#include "Player.h"
+#include "platform/sound/Player.h"
 
 #include <sndfile.h>
 

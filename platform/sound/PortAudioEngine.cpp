@@ -1,4 +1,4 @@
-#include "PortAudioEngine.h"
+#include "platform/sound/PortAudioEngine.h"
 
 #include <alsa/asoundlib.h>
 #include <portaudio.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Engine.h"
+#include "platform/sound/Engine.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "Recorder.h"
+#include "platform/sound/Recorder.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Engine.h"
-#include "SpscRing.h"
+#include "platform/sound/Engine.h"
+#include "platform/sound/SpscRing.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "UnavailableService.h"
+#include "platform/sound/UnavailableService.h"
 
 #include <cstring>
 

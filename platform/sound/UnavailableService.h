@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SoundService.h"
+#include "platform/sound/SoundService.h"
 
 namespace pikota::sound {
 

@@ -1,4 +1,4 @@
-#include "VirtualEngine.h"
+#include "platform/sound/VirtualEngine.h"
 
 #include <algorithm>
 #include <cmath>

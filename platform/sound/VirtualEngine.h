@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Engine.h"
+#include "platform/sound/Engine.h"
 
 #include <chrono>
 #include <functional>
@@ -10,8 +10,8 @@ namespace pikota::sound {
 
 // An engine without sound hardware, for tests. Nothing happens until the test moves the clock:
 //
-//     #include "VirtualEngine.h"
-//     #include "WaveAudioService.h"
+//     #include "platform/sound/VirtualEngine.h"
+//     #include "platform/sound/WaveAudioService.h"
 //
 //     auto engine = std::make_shared<pikota::sound::VirtualEngine>();
 //     auto service = pikota::sound::makeSoundService(engine);

@@ -1,8 +1,8 @@
-#include "WaveAudioService.h"
+#include "platform/sound/WaveAudioService.h"
 
-#include "Player.h"
-#include "PortAudioEngine.h"
-#include "Recorder.h"
+#include "platform/sound/Player.h"
+#include "platform/sound/PortAudioEngine.h"
+#include "platform/sound/Recorder.h"
 
 #include <sndfile.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CommandParser.h"
-#include "Engine.h"
-#include "SoundService.h"
+#include "platform/sound/CommandParser.h"
+#include "platform/sound/Engine.h"
+#include "platform/sound/SoundService.h"
 
 #include <memory>
 #include <string>

@@ -5,7 +5,7 @@
 //
 // At the end of the input whatever is still open is closed.
 
-#include "WaveAudioService.h"
+#include "platform/sound/WaveAudioService.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,6 +1,6 @@
-#include "Application.h"
+#include "platform/toolkit/Application.h"
 
-#include "PikotaVersion.h"
+#include "platform/toolkit/PikotaVersion.h"
 
 #include <QApplication>
 #include <QDir>
@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QTranslator>
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 QString AppTitle() { return QStringLiteral("ピコタ"); }
 
@@ -32,4 +32,4 @@ bool StartProgram(const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
 }
 
-} // namespace toolkit
+} // namespace pikota::toolkit

@@ -5,7 +5,7 @@
 
 class QApplication;
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 // The application's title, "ピコタ".
 QString AppTitle();
@@ -24,4 +24,4 @@ void InitApplication(QApplication& app);
 // Starts a program detached, without a shell; returns at once. False if it could not be started.
 bool StartProgram(const QString& program, const QStringList& arguments = {});
 
-} // namespace toolkit
+} // namespace pikota::toolkit

@@ -1,10 +1,10 @@
-#include "Artwork.h"
+#include "platform/toolkit/Artwork.h"
 
 #include <QPainter>
 
 #include <cmath>
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 namespace {
 
@@ -146,4 +146,4 @@ QImage MagnifierImage(int size) {
 
 QCursor MagnifierCursor() { return QCursor(QPixmap::fromImage(MagnifierImage(32)), 9, 8); }
 
-} // namespace toolkit
+} // namespace pikota::toolkit

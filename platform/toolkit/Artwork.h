@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QImage>
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 // The three transport images, exactly as drawn pixel by pixel.
 QImage PlayImage();
@@ -22,4 +22,4 @@ QIcon AppIcon();
 QImage MagnifierImage(int size);
 QCursor MagnifierCursor();
 
-} // namespace toolkit
+} // namespace pikota::toolkit

@@ -1,9 +1,9 @@
-#include "FileDialog.h"
+#include "platform/toolkit/FileDialog.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 namespace {
 CommonDialog::Seam& seam() {
@@ -56,11 +56,11 @@ void CommonDialog::show(Mode mode, QWidget* parent) {
     }
     if (!chosen) {
         if (CancelError)
-            throw toolkit::CancelError();
+            throw pikota::toolkit::CancelError();
         FileName.clear();
         return;
     }
     FileName = *chosen;
 }
 
-} // namespace toolkit
+} // namespace pikota::toolkit

@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 // Thrown by CommonDialog when the user cancels and CancelError is set.
 class CancelError : public std::runtime_error {
@@ -50,4 +50,4 @@ private:
     void show(Mode mode, QWidget* parent);
 };
 
-} // namespace toolkit
+} // namespace pikota::toolkit

@@ -1,6 +1,8 @@
-#include "Label.h"
+#include "platform/toolkit/Label.h"
 
 #include <QPainter>
+
+namespace pikota::toolkit {
 
 void Label::paintEvent(QPaintEvent*) {
     // Only what is shown changes: a word joiner between a digit and the character
@@ -14,3 +16,5 @@ void Label::paintEvent(QPaintEvent*) {
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(contentsRect(), static_cast<int>(alignment()) | Qt::TextWordWrap, shown);
 }
+
+} // namespace pikota::toolkit

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace pikota::toolkit {
+
 // A label that wraps its lines at blanks, as labels of the program always have:
 // a number stays together with the unit that follows it ("1.5秒"), where Qt's own
 // line breaking would put the unit alone on the next line.
@@ -14,3 +16,5 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+} // namespace pikota::toolkit

@@ -1,10 +1,10 @@
-#include "MessageBox.h"
+#include "platform/toolkit/MessageBox.h"
 
-#include "Application.h"
+#include "platform/toolkit/Application.h"
 
 #include <QMessageBox>
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 namespace {
 MsgBoxSeam& seam() {
@@ -50,4 +50,4 @@ MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget*
     return result == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
-} // namespace toolkit
+} // namespace pikota::toolkit

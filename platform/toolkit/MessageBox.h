@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace toolkit {
+namespace pikota::toolkit {
 
 enum class MsgButtons { OK, YesNo };
 enum class MsgIcon { None, Critical, Question };
@@ -26,4 +26,4 @@ MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, QWidget*
 using MsgBoxSeam = std::function<MsgAnswer(const MsgRequest&)>;
 void setMsgBoxSeam(MsgBoxSeam seam);
 
-} // namespace toolkit
+} // namespace pikota::toolkit

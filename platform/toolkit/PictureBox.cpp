@@ -1,4 +1,4 @@
-#include "PictureBox.h"
+#include "platform/toolkit/PictureBox.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+namespace pikota::toolkit {
 
 namespace {
 
@@ -205,3 +207,5 @@ void PictureBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     rebuildCanvas();
 }
+
+} // namespace pikota::toolkit

@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+namespace pikota::toolkit {
+
 class PictureBox;
 
 // A straight line shape that lies above a picture box's drawing. Its ends are
@@ -144,3 +146,5 @@ private:
     std::vector<QPoint> batchPixels_; // kept between batches to spare the allocation
     std::vector<std::unique_ptr<LineShape>> lines_;
 };
+
+} // namespace pikota::toolkit

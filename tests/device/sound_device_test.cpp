@@ -1,9 +1,9 @@
 // The waveaudio device on the virtual engine: every command in every state, exact positions and
 // lengths, what is played, and what is recorded and saved.
 
-#include "SoundTestSupport.h"
-#include "VirtualEngine.h"
-#include "WaveAudioService.h"
+#include "platform/sound/VirtualEngine.h"
+#include "platform/sound/WaveAudioService.h"
+#include "tests/device/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

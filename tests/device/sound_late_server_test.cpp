@@ -1,8 +1,8 @@
 // Without a sound server the open itself fails quickly with a clear text; once the server is there,
 // the next open finds it, in the same process.
 
-#include "SoundTestSupport.h"
-#include "WaveAudioService.h"
+#include "platform/sound/WaveAudioService.h"
+#include "tests/device/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The command parser accepts exactly the device's vocabulary; everything else is refused with its own
 // code, so that no crafted file name can turn into a second command.
 
-#include "CommandParser.h"
-#include "WaveAudioService.h"
+#include "platform/sound/CommandParser.h"
+#include "platform/sound/WaveAudioService.h"
 
 #include <gtest/gtest.h>
 

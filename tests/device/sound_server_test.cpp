@@ -1,8 +1,8 @@
 // The real device on PortAudio against the private headless PulseAudio of the sound_server fixture:
 // what is played comes out of the default sink, and the 440 Hz default source is recorded and saved.
 
-#include "SoundTestSupport.h"
-#include "WaveAudioService.h"
+#include "platform/sound/WaveAudioService.h"
+#include "tests/device/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,10 @@
 // The main of every test that needs widgets: one QApplication set up as the program sets it up.
-#include "Application.h"
+#include "platform/toolkit/Application.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
+
+namespace toolkit = pikota::toolkit;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -1,7 +1,7 @@
 // The sound channel's reply rules and short path names.
-#include "FakeSoundService.h"
-#include "Module1.h"
-#include "ShortPath.h"
+#include "device/Module1.h"
+#include "platform/files/ShortPath.h"
+#include "tests/support/FakeSoundService.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The registry stand-in and GetKeyValue over it.
-#include "GetKeyValue.h"
-#include "Registry.h"
+#include "about/GetKeyValue.h"
+#include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "WaveReader.h"
+#include "wave/WaveReader.h"
 
 #include <QLocale>
 #include <QTemporaryDir>

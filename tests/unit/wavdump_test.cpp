@@ -1,5 +1,5 @@
 // Runs the built pikota-wavdump on files written here and checks its whole output.
-#include "WavBytes.h"
+#include "tests/unit/WavBytes.h"
 
 #include <QTemporaryDir>
 

@@ -1,5 +1,5 @@
-#include "WavBytes.h"
-#include "WaveReader.h"
+#include "tests/unit/WavBytes.h"
+#include "wave/WaveReader.h"
 
 #include <QTemporaryDir>
 

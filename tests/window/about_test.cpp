@@ -1,9 +1,9 @@
 // The About dialog and the Help menu's commands, on an offscreen display.
-#include "HelpCommands.h"
-#include "MessageBox.h"
-#include "Registry.h"
-#include "frmAbout.h"
-#include "frmMain.h"
+#include "about/HelpCommands.h"
+#include "about/frmAbout.h"
+#include "main/frmMain.h"
+#include "platform/registry/Registry.h"
+#include "platform/toolkit/MessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +20,8 @@
 #include <QTimer>
 
 #include <cstdlib>
+
+namespace toolkit = pikota::toolkit;
 
 using toolkit::MsgAnswer;
 using toolkit::MsgRequest;
@@ -43,7 +45,7 @@ protected:
         });
     }
     void TearDown() override {
-        if (frmAbout* about = about::AboutInstance())
+        if (frmAbout* about = AboutInstance())
             about->close();
         toolkit::setMsgBoxSeam({});
         qputenv("PATH", savedPath_);
@@ -80,8 +82,8 @@ protected:
     }
 
     static frmAbout* openAbout() {
-        about::ShowAbout();
-        frmAbout* dialog = about::AboutInstance();
+        ShowAbout();
+        frmAbout* dialog = AboutInstance();
         EXPECT_NE(dialog, nullptr);
         EXPECT_TRUE(dialog->isVisible());
         return dialog;
@@ -177,8 +179,8 @@ TEST_F(About, OkEnterAndEscCloseAndReopeningRebuilds) {
 TEST_F(About, ShowingAnOpenDialogRebuildsNothing) {
     frmAbout* dialog = openAbout();
     dialog->lblVersion->setText(QStringLiteral("kept"));
-    about::ShowAbout();
-    EXPECT_EQ(about::AboutInstance(), dialog);
+    ShowAbout();
+    EXPECT_EQ(AboutInstance(), dialog);
     EXPECT_EQ(dialog->lblVersion->text(), QStringLiteral("kept"));
     EXPECT_TRUE(dialog->isVisible());
 }
@@ -239,16 +241,16 @@ TEST_F(About, SysInfoFromTheToolsFolderOnlyWhenTheViewerIsThere) {
 TEST_F(About, HelpOpensReadmeBesideTheProgramAsOneArgument) {
     fakeProgram(bin(), QStringLiteral("xdg-open"));
     const QString folder = dir_.path() + QStringLiteral("/Program Files/it's \"here\"; ls");
-    about::OpenHelpFile(folder);
-    about::OpenHelpFile(folder);
+    OpenHelpFile(folder);
+    OpenHelpFile(folder);
     const QStringList starts = startsLogged(2);
     ASSERT_EQ(starts.size(), 2) << "each choice starts a viewer";
     EXPECT_EQ(starts[0], QStringLiteral("xdg-open 1|") + folder + QStringLiteral("/readme.txt"));
-    EXPECT_EQ(about::HelpFilePath(QStringLiteral("/")), QStringLiteral("/readme.txt"));
+    EXPECT_EQ(HelpFilePath(QStringLiteral("/")), QStringLiteral("/readme.txt"));
     EXPECT_TRUE(messages_.empty());
 
     QFile::remove(bin() + QStringLiteral("/xdg-open"));
-    about::OpenHelpFile(folder);
+    OpenHelpFile(folder);
     ASSERT_EQ(messages_.size(), 1u) << "no viewer to start is said, not ignored";
     EXPECT_EQ(messages_[0].icon, toolkit::MsgIcon::Critical);
 }
@@ -264,7 +266,7 @@ TEST_F(About, OpenAboutOutlivesTheMainWindow) {
         window->mnuHelpAbout->trigger();
         window->close(); // answered Yes
         QTimer::singleShot(0, [&] {
-            frmAbout* dialog = about::AboutInstance();
+            frmAbout* dialog = AboutInstance();
             survived = !window->isVisible() && dialog->isVisible() && lastClosed.isEmpty();
             dialog->cmdOK->click();
         });
@@ -285,9 +287,9 @@ TEST_F(About, ClosedAboutDoesNotHoldTheProgram) {
     QTimer::singleShot(0, [&] {
         window = new frmMain;
         window->mnuHelpAbout->trigger();
-        about::AboutInstance()->close();
+        AboutInstance()->close();
         window->mnuHelpAbout->trigger();
-        QTest::keyClick(about::AboutInstance(), Qt::Key_Escape);
+        QTest::keyClick(AboutInstance(), Qt::Key_Escape);
         window->close();
     });
     QTimer watchdog;

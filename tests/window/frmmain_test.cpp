@@ -1,9 +1,9 @@
 // The main window as the user first sees it, and leaving it.
-#include "FakeSoundService.h"
-#include "MessageBox.h"
-#include "Module1.h"
-#include "PictureBox.h"
-#include "frmMain.h"
+#include "device/Module1.h"
+#include "main/frmMain.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureBox.h"
+#include "tests/support/FakeSoundService.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 
@@ -59,7 +61,7 @@ TEST_F(MainWindowTest, AtStartNothingCanBePlayedAndNoCommandWasSent) {
         EXPECT_FALSE(t->isActive());
         EXPECT_EQ(t->interval(), 100);
     }
-    for (PictureBox* p : {form->Picture1, form->Picture2, form->Picture3})
+    for (toolkit::PictureBox* p : {form->Picture1, form->Picture2, form->Picture3})
         EXPECT_EQ(p->backColor(), QColor(255, 255, 255));
     for (const Track* t : {&form->track1, &form->track2}) {
         EXPECT_EQ(t->SampleLimit, 500000);

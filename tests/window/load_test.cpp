@@ -1,11 +1,11 @@
 // Loading a WAV file into a track and drawing it.
-#include "FakeSoundService.h"
-#include "MessageBox.h"
-#include "Module1.h"
-#include "PictureBox.h"
-#include "Plot.h"
-#include "WavFile.h"
-#include "frmMain.h"
+#include "device/Module1.h"
+#include "main/frmMain.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureBox.h"
+#include "tests/support/FakeSoundService.h"
+#include "tests/support/WavFile.h"
+#include "wave/Plot.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,8 @@
 
 #include <cmath>
 #include <filesystem>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The road of a recording through the real sound device on its virtual engine:
 // record, save (a refused name first), read back, play to the end.
-#include "MessageBox.h"
-#include "Module1.h"
-#include "PictureBox.h"
-#include "VirtualEngine.h"
-#include "WaveAudioService.h"
-#include "frmMain.h"
+#include "device/Module1.h"
+#include "main/frmMain.h"
+#include "platform/sound/VirtualEngine.h"
+#include "platform/sound/WaveAudioService.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureBox.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 #include <QTimer>
 
 #include <deque>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 

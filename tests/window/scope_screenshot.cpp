@@ -3,10 +3,10 @@
 // loaded through the Load buttons, a click into each waveform box, and the whole window
 // grabbed to the PNG file given.
 //   scope_screenshot docs/scope-overlay.png
-#include "FileDialog.h"
-#include "PictureBox.h"
-#include "WavFile.h"
-#include "frmMain.h"
+#include "main/frmMain.h"
+#include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/PictureBox.h"
+#include "tests/support/WavFile.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -16,6 +16,8 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 

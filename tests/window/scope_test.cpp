@@ -1,9 +1,9 @@
 // The scope box: clicks into the waveform boxes, clearing, and the trace routines, on a real main window.
-#include "FileDialog.h"
-#include "PictureBox.h"
-#include "Scope.h"
-#include "WavFile.h"
-#include "frmMain.h"
+#include "main/frmMain.h"
+#include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/PictureBox.h"
+#include "scope/Scope.h"
+#include "tests/support/WavFile.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -17,6 +17,8 @@
 #include <set>
 #include <utility>
 
+namespace toolkit = pikota::toolkit;
+
 namespace {
 
 const QRgb kBlue = qRgb(0, 0, 255);
@@ -28,10 +30,10 @@ struct Trace {
     std::vector<QPointF> points;
 };
 
-std::vector<Trace> traces(const PictureBox& box) {
+std::vector<Trace> traces(const toolkit::PictureBox& box) {
     std::vector<Trace> out;
-    for (const PictureBox::Op& op : box.drawing()) {
-        if (op.kind == PictureBox::Op::Point) {
+    for (const toolkit::PictureBox::Op& op : box.drawing()) {
+        if (op.kind == toolkit::PictureBox::Op::Point) {
             out.push_back({op.color, {op.to}});
             continue;
         }
@@ -56,7 +58,7 @@ void expectSamples(const Trace& trace, QRgb colour, const SampleArray& samples, 
     }
 }
 
-void expectScale(const PictureBox& box, double width, double top, double bottom) {
+void expectScale(const toolkit::PictureBox& box, double width, double top, double bottom) {
     EXPECT_EQ(box.scaleLeft(), 0.0);
     EXPECT_EQ(box.scaleWidth(), width);
     EXPECT_EQ(box.scaleTop(), top);
@@ -251,7 +253,7 @@ TEST_F(ScopeView, ClearingEmptiesTheBoxAndTakesCursorsAndLinesBackToZero) {
         EXPECT_TRUE(w.Picture2->drawing().empty());
         EXPECT_EQ(w.track1.Cursor, 0.0f);
         EXPECT_EQ(w.track2.Cursor, 0.0f);
-        for (const LineShape* line : {w.linPosition1, w.linPosition2}) {
+        for (const toolkit::LineShape* line : {w.linPosition1, w.linPosition2}) {
             EXPECT_EQ(line->X1(), 0.0);
             EXPECT_EQ(line->X2(), 0.0);
         }

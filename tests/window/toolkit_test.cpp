@@ -1,7 +1,7 @@
 // The drawing surface, line shapes, message boxes and the file dialog.
-#include "FileDialog.h"
-#include "MessageBox.h"
-#include "PictureBox.h"
+#include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureBox.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +18,15 @@
 
 #include <fstream>
 
+namespace toolkit = pikota::toolkit;
+
 namespace {
 
 constexpr QRgb kWhite = 0xffffffff;
 
 struct Box {
     QWidget window;
-    PictureBox* box = new PictureBox(&window);
+    toolkit::PictureBox* box = new toolkit::PictureBox(&window);
     Box(int w = 100, int h = 50) {
         box->setGeometry(0, 0, w, h);
         box->setBackColor(Qt::white);
@@ -75,7 +77,7 @@ TEST(PictureBoxDrawing, LinesStartAtTheCurrentDrawingPosition) {
     ASSERT_EQ(ops.size(), 3u);
     EXPECT_EQ(ops[1].from, QPointF(10, 10));
     EXPECT_EQ(ops[2].from, QPointF(20, 10));
-    EXPECT_EQ(ops[2].kind, PictureBox::Op::Line);
+    EXPECT_EQ(ops[2].kind, toolkit::PictureBox::Op::Line);
     for (int x = 10; x < 20; ++x)
         EXPECT_EQ(b.at(x, 10), QColor(Qt::red).rgb()) << x;
     EXPECT_EQ(b.at(20, 20), QColor(Qt::blue).rgb());
@@ -98,7 +100,7 @@ TEST(PictureBoxDrawing, ABatchOfPointsLooksLikeThePointsOneByOne) {
 
 TEST(PictureBoxDrawing, EraseKeepsScaleBackgroundAndLineShapes) {
     Box b(100, 50);
-    LineShape& line = b.box->addLine(300, 45, 300, 520);
+    toolkit::LineShape& line = b.box->addLine(300, 45, 300, 520);
     b.box->setScale(0, 10, 10, 0);
     b.box->pset(5, 5, Qt::red);
     b.box->cls();
@@ -117,7 +119,7 @@ TEST(PictureBoxDrawing, EraseKeepsScaleBackgroundAndLineShapes) {
 
 TEST(PictureBoxDrawing, ANewScaleDoesNotMoveLineShapesUntilTheirXIsSet) {
     Box b(100, 50);
-    LineShape& line = b.box->addLine(300, 45, 300, 520);
+    toolkit::LineShape& line = b.box->addLine(300, 45, 300, 520);
     EXPECT_EQ(line.pixelFrom(), QPointF(20, 3));
     b.box->setScale(0, 1, 1000, -1);
     EXPECT_EQ(line.pixelFrom().x(), 20);
@@ -157,7 +159,7 @@ TEST(PictureBoxDrawing, TheDrawingSurvivesBeingRebuilt) {
 TEST(PictureBoxMouse, MouseDownReportsUserUnitsButtonAndKeys) {
     Box b(100, 50);
     b.box->setScale(0, 256, 500, 0);
-    QSignalSpy spy(b.box, &PictureBox::mouseDown);
+    QSignalSpy spy(b.box, &toolkit::PictureBox::mouseDown);
     QTest::mouseClick(b.box, Qt::RightButton, Qt::ShiftModifier, QPoint(20, 25));
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy[0][0].value<Qt::MouseButton>(), Qt::RightButton);

@@ -1,11 +1,11 @@
 // Recording, playing, pausing, stopping and saving, and the position timer,
 // on a recording fake of the sound device.
-#include "FakeSoundService.h"
-#include "MessageBox.h"
-#include "Module1.h"
-#include "PictureBox.h"
-#include "WavFile.h"
-#include "frmMain.h"
+#include "device/Module1.h"
+#include "main/frmMain.h"
+#include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureBox.h"
+#include "tests/support/FakeSoundService.h"
+#include "tests/support/WavFile.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,8 @@
 
 #include <deque>
 #include <filesystem>
+
+namespace toolkit = pikota::toolkit;
 
 namespace {
 
