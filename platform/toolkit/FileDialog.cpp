@@ -1,7 +1,11 @@
 #include "platform/toolkit/FileDialog.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
 
 namespace pikota::toolkit {
 
@@ -10,6 +14,54 @@ CommonDialog::Seam& seam() {
     static CommonDialog::Seam instance;
     return instance;
 }
+// Qt's dialog reads double quotes in the name field as a list of names ("a" "b"), so a name typed
+// with a quote in it would reach the caller cut up, as another file in another folder. The program
+// takes one file at a time: whatever is typed is that one name, exactly as typed.
+class OneNameDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    // The chosen path, or empty when the dialog was not accepted.
+    QString chosen() const {
+        if (result() != QDialog::Accepted)
+            return {};
+        if (!typed_.isEmpty())
+            return typed_;
+        const QStringList files = selectedFiles();
+        return files.isEmpty() ? QString() : files.constFirst();
+    }
+
+    void accept() override {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString text = edit ? edit->text() : QString();
+        if (!text.contains(QLatin1Char('"'))) {
+            QFileDialog::accept();
+            return;
+        }
+        const QString path = QDir::cleanPath(directory().absoluteFilePath(text));
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            setDirectory(path);
+            edit->clear();
+            return;
+        }
+        if (fileMode() == QFileDialog::ExistingFile && !info.exists()) {
+            // Qt's own words for it, in the translation the program loads.
+            QMessageBox::warning(this, windowTitle(),
+                                 QCoreApplication::translate("QFileDialog",
+                                                             "%1\nFile not found.\nPlease verify the "
+                                                             "correct file name was given.")
+                                     .arg(info.fileName()));
+            return;
+        }
+        typed_ = path;
+        QDialog::accept();
+    }
+
+private:
+    QString typed_;
+};
+
 } // namespace
 
 void CommonDialog::setSeam(Seam s) { seam() = std::move(s); }
@@ -37,7 +89,7 @@ void CommonDialog::show(Mode mode, QWidget* parent) {
     if (seam()) {
         chosen = seam()({mode, Filter, FileName});
     } else {
-        QFileDialog dialog(parent);
+        OneNameDialog dialog(parent);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         // The caller asks before replacing a file; the dialog must not ask as well.
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -51,8 +103,9 @@ void CommonDialog::show(Mode mode, QWidget* parent) {
             dialog.setDirectory(last.absolutePath());
             dialog.selectFile(last.fileName());
         }
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            chosen = dialog.selectedFiles().constFirst();
+        dialog.exec();
+        if (const QString path = dialog.chosen(); !path.isEmpty())
+            chosen = path;
     }
     if (!chosen) {
         if (CancelError)

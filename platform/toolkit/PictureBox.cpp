@@ -18,8 +18,10 @@ bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 QPoint pixelOf(QPointF p) {
     // Far-off points are clipped by the painter, but kept in a range it handles exactly.
     constexpr double far = 1e6;
-    return {static_cast<int>(std::floor(std::clamp(p.x(), -far, far))),
-            static_cast<int>(std::floor(std::clamp(p.y(), -far, far)))};
+    // A hair below a whole pixel is that pixel: rounding must not move a point off the last column.
+    constexpr double hair = 1e-6;
+    return {static_cast<int>(std::floor(std::clamp(p.x() + hair, -far, far))),
+            static_cast<int>(std::floor(std::clamp(p.y() + hair, -far, far)))};
 }
 
 } // namespace
@@ -64,8 +66,8 @@ void PictureBox::setBackColor(const QColor& color) {
 void PictureBox::setScale(double x1, double y1, double x2, double y2) { scale_ = {x1, y1, x2, y2, false}; }
 
 PictureBox::Mapper::Mapper(const Scale& s, QSize size)
-    : twips_(s.twips), x1_(s.x1), y1_(s.y1), sx_(size.width() / (s.x2 - s.x1)),
-      sy_(size.height() / (s.y2 - s.y1)) {}
+    : twips_(s.twips), x1_(s.x1), y1_(s.y1), spanX_(s.x2 - s.x1), spanY_(s.y2 - s.y1),
+      lastX_(std::max(size.width() - 1, 0)), lastY_(std::max(size.height() - 1, 0)) {}
 
 QPointF PictureBox::toPixel(QPointF user) const { return Mapper(scale_, size())(user); }
 
@@ -74,8 +76,8 @@ QPointF PictureBox::toUser(QPointF pixel) const {
         return pixel * kTwipsPerPixel;
     const double w = scale_.x2 - scale_.x1;
     const double h = scale_.y2 - scale_.y1;
-    return {scale_.x1 + (width() > 0 ? pixel.x() / width() * w : 0.0),
-            scale_.y1 + (height() > 0 ? pixel.y() / height() * h : 0.0)};
+    return {scale_.x1 + (width() > 1 ? pixel.x() * w / (width() - 1) : 0.0),
+            scale_.y1 + (height() > 1 ? pixel.y() * h / (height() - 1) : 0.0)};
 }
 
 void PictureBox::cls() {
@@ -123,14 +125,16 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
         return;
     }
     // The pixels that lie on the canvas; the painter would clip the others anyway.
-    const double w = width(), h = height();
+    const int w = width(), h = height();
     const Mapper map(scale_, size());
     batchPixels_.clear();
     for (const QPointF& p : points) {
         const QPointF px = map(p);
-        // Written so that NaN fails too.
-        if (px.x() >= 0 && px.x() < w && px.y() >= 0 && px.y() < h)
-            batchPixels_.emplace_back(static_cast<int>(px.x()), static_cast<int>(px.y()));
+        if (!finite(px))
+            continue;
+        const QPoint q = pixelOf(px);
+        if (q.x() >= 0 && q.x() < w && q.y() >= 0 && q.y() < h)
+            batchPixels_.push_back(q);
     }
     QPainter painter(&canvas_);
     painter.setPen(color);
@@ -190,15 +194,22 @@ void PictureBox::paintEvent(QPaintEvent*) {
     // becomes a block of device pixels, scaled without smoothing so that it stays crisp.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(rect(), canvas_);
+    // A line shape covers the same pixels as a point at its ends would. At one device pixel to a
+    // logical one, Qt draws a one-pixel line on the pixel right of and below whole coordinates; on a
+    // denser screen the pen is as wide as a logical pixel, so it is centred in that pixel.
+    const QPointF centre = devicePixelRatioF() > 1 ? QPointF(0.5, 0.5) : QPointF();
     for (const auto& line : lines_) {
         QPen pen(line->color(), line->width(), line->style(), Qt::FlatCap);
         painter.setPen(pen);
-        painter.drawLine(line->pixelFrom(), line->pixelTo());
+        painter.drawLine(QPointF(pixelOf(line->pixelFrom())) + centre,
+                         QPointF(pixelOf(line->pixelTo())) + centre);
     }
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
-    const QPointF user = toUser(event->position());
+    // The pixel under the pointer, so that the last column gives x2 at any pixel ratio.
+    const QPointF at = event->position();
+    const QPointF user = toUser({std::floor(at.x()), std::floor(at.y())});
     emit mouseDown(event->button(), event->modifiers(), static_cast<float>(user.x()),
                    static_cast<float>(user.y()));
 }

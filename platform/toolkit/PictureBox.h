@@ -118,20 +118,23 @@ private:
         bool operator==(const Scale&) const = default;
     };
     int useScale();
-    // From user units of one scale to logical pixels of a box of the given size. A
-    // scale of zero width or height maps to infinity or NaN; such points are not drawn.
+    // From user units of one scale to logical pixels of a box of the given size: x1 on the
+    // first pixel column and x2 on the last, y1 on the first row and y2 on the last, so
+    // that what stands at a corner of the scale is seen in the box. A scale of zero width
+    // or height maps to infinity or NaN; such points are not drawn.
     class Mapper {
     public:
         Mapper(const Scale& s, QSize size);
         QPointF operator()(QPointF user) const {
             if (twips_)
                 return user / kTwipsPerPixel;
-            return {(user.x() - x1_) * sx_, (user.y() - y1_) * sy_};
+            // Multiplied before dividing, so that x2 and y2 land on the last pixel exactly.
+            return {(user.x() - x1_) * lastX_ / spanX_, (user.y() - y1_) * lastY_ / spanY_};
         }
 
     private:
         bool twips_;
-        double x1_, y1_, sx_, sy_;
+        double x1_, y1_, spanX_, spanY_, lastX_, lastY_;
     };
     void rebuildCanvas();
     void paintOp(QPainter& painter, const Op& op) const;

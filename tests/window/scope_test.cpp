@@ -137,6 +137,16 @@ TEST_F(ScopeView, StartsRoundToTheNearestSampleWithHalvesToEven) {
     click1(100);
     expectScale(*w.Picture2, 220.5, 32768, -32768);
     expectSamples(traces(*w.Picture2).at(0), kBlue, *w.track1.LeftSamples, 100, 221);
+    // The last point, at 220, stays half a sample short of the right edge, off the last column.
+    const QImage& canvas = w.Picture2->canvas();
+    const int end = static_cast<int>(w.Picture2->toPixel({220, 0}).x());
+    EXPECT_EQ(end, canvas.width() - 3); // 752 * 220 / 220.5 = 750.3 of columns 0 to 752
+    std::set<int> blueColumns;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x)
+            if ((canvas.pixel(x, y) | 0xff000000) == kBlue)
+                blueColumns.insert(x);
+    EXPECT_EQ(*blueColumns.rbegin(), end);
 }
 
 TEST_F(ScopeView, TheBoxSpansTheClickedTracksWindowWhateverTheOthersRate) {
@@ -220,7 +230,7 @@ TEST_F(ScopeView, AnyButtonWithAnyModifiersClicksAtTheSampleUnderTheMouse) {
     ASSERT_TRUE(w.track1.HasWaveform);
 
     const int px = w.Picture1->width() / 3;
-    const float X = static_cast<float>(double(px) / w.Picture1->width() * w.track1.SampleLimit);
+    const float X = static_cast<float>(double(px) * w.track1.SampleLimit / (w.Picture1->width() - 1));
     const std::pair<Qt::MouseButton, Qt::KeyboardModifiers> presses[] = {
         {Qt::LeftButton, Qt::NoModifier},
         {Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier},
@@ -236,6 +246,9 @@ TEST_F(ScopeView, AnyButtonWithAnyModifiersClicksAtTheSampleUnderTheMouse) {
         expectSamples(t[0], kBlue, *w.track1.LeftSamples, static_cast<int>(std::nearbyint(X)), 883);
         EXPECT_EQ(t[0].points[0].y(), int(std::nearbyint(X)) / 4) << "the file's own samples";
     }
+    // The last column is the last sample.
+    QTest::mouseClick(w.Picture1, Qt::LeftButton, {}, QPoint(w.Picture1->width() - 1, 5));
+    EXPECT_EQ(w.track1.Cursor, float(w.track1.SampleLimit));
 }
 
 TEST_F(ScopeView, ClearingEmptiesTheBoxAndTakesCursorsAndLinesBackToZero) {

@@ -27,7 +27,7 @@ constexpr QRgb kWhite = 0xffffffff;
 struct Box {
     QWidget window;
     toolkit::PictureBox* box = new toolkit::PictureBox(&window);
-    Box(int w = 100, int h = 50) {
+    Box(int w = 101, int h = 51) {
         box->setGeometry(0, 0, w, h);
         box->setBackColor(Qt::white);
         window.resize(w, h);
@@ -46,7 +46,7 @@ struct Box {
 };
 
 TEST(PictureBoxScale, YGrowsUpwardsWhenTheBottomIsBelowTheTop) {
-    Box b(100, 50);
+    Box b;
     b.box->setScale(0, 100, 1000, -100);
     EXPECT_EQ(b.box->toPixel({0, 100}), QPointF(0, 0));
     EXPECT_EQ(b.box->toPixel({1000, -100}), QPointF(100, 50));
@@ -59,6 +59,34 @@ TEST(PictureBoxScale, YGrowsUpwardsWhenTheBottomIsBelowTheTop) {
     EXPECT_EQ(b.coloured(), 1);
 }
 
+// What stands at x2 or y2 is seen in the box's last column or row, points and line shapes alike, and a
+// click into the last column gives x2.
+TEST(PictureBoxScale, TheLowerRightCornerIsTheLastPixel) {
+    Box b(753, 35);
+    toolkit::LineShape& line = b.box->addLine(0, 45, 0, 520); // in twips, as the layout puts it
+    b.box->setScale(0, 32768, 500000, -32768);
+    b.box->pset(500000, -32768, Qt::red);
+    b.box->psetBatch(std::vector<QPointF>{{0, 32767}, {500000, 32767}}, Qt::blue);
+    EXPECT_EQ(b.at(752, 34), QColor(Qt::red).rgb());
+    EXPECT_EQ(b.at(0, 0), QColor(Qt::blue).rgb());
+    EXPECT_EQ(b.at(752, 0), QColor(Qt::blue).rgb());
+    EXPECT_EQ(b.coloured(), 3);
+
+    line.setX1(500000);
+    line.setX2(500000);
+    const QImage shown = b.box->grab().toImage();
+    const int dpr = qRound(b.box->devicePixelRatioF());
+    for (int dx = 0; dx < dpr; ++dx)
+        EXPECT_EQ(shown.pixelColor(752 * dpr + dx, 10 * dpr), QColor(Qt::black)) << dx;
+    EXPECT_EQ(shown.pixelColor(751 * dpr + dpr - 1, 10 * dpr), QColor(Qt::white));
+
+    QSignalSpy spy(b.box, &toolkit::PictureBox::mouseDown);
+    QTest::mouseClick(b.box, Qt::LeftButton, {}, QPoint(752, 34));
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_FLOAT_EQ(spy[0][2].toFloat(), 500000.0f);
+    EXPECT_FLOAT_EQ(spy[0][3].toFloat(), -32768.0f);
+}
+
 TEST(PictureBoxScale, BeforeAnyScaleTheUnitIsTheTwip) {
     Box b(100, 50);
     EXPECT_EQ(b.box->toPixel({150, 300}), QPointF(10, 20));
@@ -67,7 +95,7 @@ TEST(PictureBoxScale, BeforeAnyScaleTheUnitIsTheTwip) {
 }
 
 TEST(PictureBoxDrawing, LinesStartAtTheCurrentDrawingPosition) {
-    Box b(100, 50);
+    Box b;
     b.box->setScale(0, 0, 100, 50);
     b.box->pset(10, 10, Qt::red);
     b.box->lineTo(20, 10, Qt::red);
@@ -99,7 +127,7 @@ TEST(PictureBoxDrawing, ABatchOfPointsLooksLikeThePointsOneByOne) {
 }
 
 TEST(PictureBoxDrawing, EraseKeepsScaleBackgroundAndLineShapes) {
-    Box b(100, 50);
+    Box b;
     toolkit::LineShape& line = b.box->addLine(300, 45, 300, 520);
     b.box->setScale(0, 10, 10, 0);
     b.box->pset(5, 5, Qt::red);
@@ -118,7 +146,7 @@ TEST(PictureBoxDrawing, EraseKeepsScaleBackgroundAndLineShapes) {
 }
 
 TEST(PictureBoxDrawing, ANewScaleDoesNotMoveLineShapesUntilTheirXIsSet) {
-    Box b(100, 50);
+    Box b;
     toolkit::LineShape& line = b.box->addLine(300, 45, 300, 520);
     EXPECT_EQ(line.pixelFrom(), QPointF(20, 3));
     b.box->setScale(0, 1, 1000, -1);
@@ -136,7 +164,7 @@ TEST(PictureBoxDrawing, ANewScaleDoesNotMoveLineShapesUntilTheirXIsSet) {
 
 TEST(PictureBoxDrawing, AScaleOfZeroWidthOrHeightDrawsNothing) {
     for (const auto& s : {std::array<double, 4>{0, 1, 0, -1}, std::array<double, 4>{0, 0, 10, 0}}) {
-        Box b(100, 50);
+        Box b;
         b.box->setScale(s[0], s[1], s[2], s[3]);
         b.box->pset(0, 0, Qt::red);
         b.box->lineTo(5, 1, Qt::red);
@@ -147,7 +175,7 @@ TEST(PictureBoxDrawing, AScaleOfZeroWidthOrHeightDrawsNothing) {
 }
 
 TEST(PictureBoxDrawing, TheDrawingSurvivesBeingRebuilt) {
-    Box b(100, 50);
+    Box b;
     b.box->setScale(0, 0, 100, 50);
     b.box->pset(10, 10, Qt::red);
     b.box->lineTo(30, 40, Qt::blue);
@@ -157,7 +185,7 @@ TEST(PictureBoxDrawing, TheDrawingSurvivesBeingRebuilt) {
 }
 
 TEST(PictureBoxMouse, MouseDownReportsUserUnitsButtonAndKeys) {
-    Box b(100, 50);
+    Box b;
     b.box->setScale(0, 256, 500, 0);
     QSignalSpy spy(b.box, &toolkit::PictureBox::mouseDown);
     QTest::mouseClick(b.box, Qt::RightButton, Qt::ShiftModifier, QPoint(20, 25));
@@ -169,12 +197,12 @@ TEST(PictureBoxMouse, MouseDownReportsUserUnitsButtonAndKeys) {
 }
 
 TEST(PictureBoxPixels, PointsAreCrispAtTheScreensPixelRatio) {
-    Box b(100, 50);
+    Box b;
     b.box->setScale(0, 0, 100, 50);
     b.box->pset(10, 10, Qt::red);
     const int dpr = qRound(b.box->devicePixelRatioF());
     const QImage shown = b.box->grab().toImage();
-    ASSERT_EQ(shown.width(), 100 * dpr);
+    ASSERT_EQ(shown.width(), 101 * dpr);
     // One logical pixel: every device pixel of it in full colour, and none beside it.
     int red = 0, other = 0;
     for (int y = 0; y < shown.height(); ++y)
@@ -271,6 +299,28 @@ TEST(RealDialogs, TheSaveDialogNeverAsksItsOwnOverwriteQuestion) {
     dialog.ShowSave();
     EXPECT_EQ(offered, QStringLiteral("offered.wav"));
     EXPECT_EQ(dialog.FileName, existing);
+}
+
+// Qt reads quotes in the name field as a list of names; a name typed with a quote must reach the
+// caller exactly as typed, not as another file in the dialog's folder.
+TEST(RealDialogs, ANameWithADoubleQuoteComesBackExactlyAsTyped) {
+    QTemporaryDir dir;
+    std::ofstream(dir.filePath(QStringLiteral("cd.wav")).toStdString()) << "x";
+    const QString typed = dir.filePath(QStringLiteral("sub/ab\"cd.wav"));
+    toolkit::CommonDialog dialog;
+    dialog.CancelError = true;
+    dialog.FileName = dir.filePath(QStringLiteral("offered.wav"));
+    for (const QString& text : {typed, QStringLiteral("ab\"cd.wav")}) {
+        whenModal([&](QWidget* w) {
+            auto* fd = qobject_cast<QFileDialog*>(w);
+            ASSERT_TRUE(fd);
+            fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(text);
+            QMetaObject::invokeMethod(fd, "accept");
+        });
+        dialog.ShowSave();
+        EXPECT_EQ(dialog.FileName, text == typed ? typed : dir.filePath(text));
+        dialog.FileName = dir.filePath(QStringLiteral("offered.wav"));
+    }
 }
 
 } // namespace
