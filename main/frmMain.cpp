@@ -102,6 +102,10 @@ void frmMain::Form_Unload(bool& cancel) {
             cancel = true;
             return;
         }
+        // The window only hides while the About dialog keeps the program running: a playing track's
+        // timer must not go on asking the device about a sound that is closed now.
+        tmrPosition1->stop();
+        tmrPosition2->stop();
         QString reply;
         SendMciCommand(QStringLiteral("close wfile"), reply);
     } catch (...) {

@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
 
 #include <unistd.h>
 
@@ -73,7 +73,11 @@ double LeadingValue(const QString& text) {
             i = j;
         }
     }
-    return std::strtod(s.mid(start, i - start).constData(), nullptr);
+    // from_chars reads "." as the point whatever the locale says; it takes no plus sign.
+    const char* first = s.constData() + start + (s[start] == '+' ? 1 : 0);
+    double value = 0;
+    std::from_chars(first, s.constData() + i, value);
+    return value;
 }
 
 void frmMain::DisableLoadAndRecord() {

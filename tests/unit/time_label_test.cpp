@@ -1,13 +1,7 @@
+#include "tests/support/GermanLocale.h"
 #include "wave/WaveReader.h"
 
-#include <QLocale>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
-#include <clocale>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -50,35 +44,12 @@ TEST(TimeLabelText, WritesTheShortestNumber) {
 
 TEST(TimeLabelText, RateZeroThrows) { EXPECT_THROW(Label(1000, 0), WaveFileError); }
 
-// A German locale writes 2,5; the label keeps the point. The C library's locale is built on the fly when
-// the system has no German locale installed.
+// A German locale writes 2,5; the label keeps the point.
 TEST(TimeLabelText, UsesThePointUnderAGermanLocale) {
-    QTemporaryDir localeDir;
-    bool cGerman = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    const QString built = localeDir.filePath("de_DE.UTF-8");
-    const QString command = "localedef -i de_DE -f UTF-8 '" + built + "' >/dev/null 2>&1";
-    if (!cGerman && std::system(command.toLocal8Bit().constData()) == 0) {
-        setenv("LOCPATH", localeDir.path().toLocal8Bit().constData(), 1);
-        cGerman = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    }
-    const QLocale previous;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    ASSERT_EQ(QLocale().toString(2.5), "2,5");
-    if (cGerman) {
-        char text[16];
-        std::snprintf(text, sizeof text, "%.1f", 2.5);
-        EXPECT_STREQ(text, "2,5");
-    } else {
-        std::fprintf(stderr, "no German C locale here; checking Qt's default locale only\n");
-    }
-
+    const pikota::test::GermanLocale german;
     EXPECT_EQ(Number(110250, 44100), " 2.5");
     EXPECT_EQ(Number(55125, 44100), " 1.3");
     EXPECT_EQ(Number(22050, 44100), " 0.5");
-
-    QLocale::setDefault(previous);
-    std::setlocale(LC_ALL, "C");
-    unsetenv("LOCPATH");
 }
 
 } // namespace

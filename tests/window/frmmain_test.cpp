@@ -163,10 +163,12 @@ TEST_F(MainWindowTest, AnsweringNoKeepsEverythingRunning) {
 TEST_F(MainWindowTest, AnsweringYesClosesTheDeviceAndTheWindow) {
     // Closing with nothing open fails in the device; nobody is told.
     device.answers["close wfile"] = {263, ""};
+    form->tmrPosition2->start(); // a playing track; the window may outlive the answer, behind About
     form->mnuFileEnd->trigger();
     EXPECT_EQ(asked.size(), 1u);
     EXPECT_EQ(device.commands, std::vector<std::string>{"close wfile"});
     EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->tmrPosition2->isActive());
 }
 
 TEST_F(MainWindowTest, FinishingAPlaybackUnlocksBothTracks) {

@@ -5,6 +5,7 @@
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
 #include "tests/support/FakeSoundService.h"
+#include "tests/support/GermanLocale.h"
 #include "tests/support/WavFile.h"
 
 #include <gtest/gtest.h>
@@ -275,6 +276,7 @@ TEST_F(TransportTest, TheTickFollowsThePositionAndDrawsTheLiveTrace) {
     status("125", "125");
     form->tmrPosition2_Timer();
     EXPECT_EQ(form->linPosition2->X1(), 1000);
+    EXPECT_EQ(form->linPosition2->pixelFrom().x(), form->Picture3->width() - 1); // seen in the last column
     EXPECT_TRUE(form->Picture2->drawing().empty());
     EXPECT_FALSE(form->tmrPosition2->isActive());
 }
@@ -289,6 +291,7 @@ TEST_F(TransportTest, ALongFileIsSpreadOverTheWholeBox) {
     status("13605", "13605");
     form->tmrPosition1_Timer();
     EXPECT_EQ(form->linPosition1->X1(), 500000);
+    EXPECT_EQ(form->linPosition1->pixelFrom().x(), form->Picture1->width() - 1);
 }
 
 TEST_F(TransportTest, AClickIntoThePlayingTrackStopsItsTimerButNotTheSound) {
@@ -299,6 +302,17 @@ TEST_F(TransportTest, AClickIntoThePlayingTrackStopsItsTimerButNotTheSound) {
     EXPECT_FALSE(form->tmrPosition1->isActive());
     EXPECT_EQ(take(), Commands{});
     EXPECT_EQ(enabledOf(*form), "0000111000"); // still in its playback phase
+}
+
+// Device replies are read with "." as the point, whatever the user's locale says.
+TEST(LeadingValue, ReadsTheLeadingNumberUnderAGermanLocale) {
+    const pikota::test::GermanLocale german;
+    const std::pair<const char*, double> cases[] = {
+        {"2.5", 2.5}, {"1234", 1234}, {" +3ms", 3}, {"-1.5e2x", -150}, {".5", 0.5}, {"12.", 12},
+        {"1e", 1},    {"", 0},        {".", 0},     {"abc", 0},        {"- 1", 0},  {"7,5", 7},
+    };
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(LeadingValue(QString::fromLatin1(text)), value) << '"' << text << '"';
 }
 
 class SaveTest : public TransportTest {
