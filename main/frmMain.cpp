@@ -2,15 +2,14 @@
 
 #include "about/HelpCommands.h"
 #include "device/Module1.h"
+#include "platform/toolkit/Application.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
 #include "wave/Plot.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 namespace toolkit = pikota::toolkit;
@@ -59,12 +58,7 @@ void frmMain::Form_Load() {
     track2.SampleLimit = kLastSampleIndex;
 
     adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
-    show();
+    toolkit::ShowCentred(*this);
     Picture2->setFocus();
 
     MovePositionLine(ui1, 0);

@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QProcess>
+#include <QScreen>
 #include <QTranslator>
+#include <QWidget>
+#include <QWindow>
 
 namespace pikota::toolkit {
 
@@ -26,6 +29,44 @@ void InitApplication(QApplication& app) {
     if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(translator);
+}
+
+namespace {
+
+void Centre(QWidget& window) {
+    if (const QScreen* screen = window.screen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
+}
+
+// The frame is known once the window manager has shown the window: at its first exposure.
+class CentreWhenExposed : public QObject {
+public:
+    explicit CentreWhenExposed(QWidget& window) : QObject(&window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            Centre(window_);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+};
+
+} // namespace
+
+void ShowCentred(QWidget& window) {
+    Centre(window);
+    window.winId(); // makes the native window, to be watched
+    window.windowHandle()->installEventFilter(new CentreWhenExposed(window));
+    window.show();
 }
 
 bool StartProgram(const QString& program, const QStringList& arguments) {

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QApplication;
+class QWidget;
 
 namespace pikota::toolkit {
 
@@ -20,6 +21,10 @@ Version AppVersion();
 // Sets up the application object as the program needs it: its name and icon
 // and Qt's own Japanese translation, so that standard dialogs speak Japanese.
 void InitApplication(QApplication& app);
+
+// Shows a top-level window centred on its screen: placed before it shows, and placed again once it is
+// on the screen, when the window manager has put its frame around it, so that the whole frame is centred.
+void ShowCentred(QWidget& window);
 
 // Starts a program detached, without a shell; returns at once. False if it could not be started.
 bool StartProgram(const QString& program, const QStringList& arguments = {});

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The window opens centred on the screen, frame and all, under a window manager that puts a title bar
+# around it (openbox).
+# usage: centred_test.sh PIKOTA   (under xvfb-run)
+set -euo pipefail
+pikota=$1
+work=$(mktemp -d)
+wm=
+pid=
+cleanup() {
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+    [ -n "$wm" ] && kill "$wm" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+export HOME=$work XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
+openbox --config-file /dev/null >/dev/null 2>&1 &
+wm=$!
+for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+
+"$pikota" >/dev/null 2>&1 &
+pid=$!
+win=$(timeout 20 xdotool search --sync --onlyvisible --name '^ピコタ$' | head -1) || fail "no window"
+
+# Where the frame stands, once it stops moving.
+frame() {
+    local x y w h left right top bottom
+    eval "$(xwininfo -id "$win" | awk '/Absolute upper-left X/ {print "x=" $NF} /Absolute upper-left Y/ {print "y=" $NF}
+        /^  Width/ {print "w=" $NF} /^  Height/ {print "h=" $NF}')"
+    read -r left right top bottom < <(xprop -id "$win" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    echo "$((x - left)) $((y - top)) $((w + left + right)) $((h + top + bottom))"
+}
+last=
+for _ in $(seq 30); do
+    now=$(frame)
+    [ "$now" = "$last" ] && break
+    last=$now
+    sleep 0.2
+done
+read -r fx fy fw fh <<<"$last"
+read -r sw sh < <(xwininfo -root | awk '/^  Width/ {w=$NF} /^  Height/ {h=$NF} END {print w, h}')
+[ "$fh" -gt 600 ] || fail "no title bar around the window: frame $last"
+# The frame's centre on the screen's centre, within the half pixel that odd sizes leave.
+dx=$((2 * fx + fw - sw))
+dy=$((2 * fy + fh - sh))
+[ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ] || fail "frame $last on a ${sw}x${sh} screen is off centre by ($dx, $dy)/2 px"
+echo "frame $last centred on ${sw}x${sh}"
