@@ -6,7 +6,7 @@
 #include "platform/sound/VirtualEngine.h"
 #include "platform/sound/WaveAudioService.h"
 #include "platform/toolkit/PictureBox.h"
-#include "tests/support/WavFile.h"
+#include "tests/support/WavBytes.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     std::vector<std::int16_t> samples(44100 * 20);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>(20000 * std::sin(2 * M_PI * 440 * double(i) / 44100));
-    wavfile::write(path.toStdString(), wavfile::pcm16(1, 44100, samples));
+    pikota::test::WriteFile(path, pikota::test::Pcm16(1, 44100, samples));
 
     frmMain form;
     form.track1.waveFormat.nSamplesPerSec = 44100;

@@ -1,6 +1,7 @@
 // bench_wave: the program's WAV reader against libsndfile doing the same job on the same file: 500001
 // frames of 16-bit stereo into a left and a right array. Both run side by side in one process, with
 // repetitions interleaved at random; the result is the ratio of their median times.
+#include "tests/support/WavBytes.h"
 #include "wave/WaveReader.h"
 
 #include <QString>
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -21,32 +21,15 @@ namespace {
 
 constexpr int kFrames = kLastSampleIndex + 1;
 
-void Put(std::ofstream& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
-
 // A plain 44-byte-header WAV file: 16-bit stereo, 44100 Hz, kFrames frames of a varied signal.
 void WriteTestFile(const std::string& path) {
-    std::ofstream out(path, std::ios::binary);
-    const std::uint32_t dataBytes = kFrames * 4;
-    out.write("RIFF", 4);
-    Put(out, 36 + dataBytes, 4);
-    out.write("WAVEfmt ", 8);
-    Put(out, 16, 4);
-    Put(out, 1, 2);
-    Put(out, 2, 2);
-    Put(out, 44100, 4);
-    Put(out, 44100 * 4, 4);
-    Put(out, 4, 2);
-    Put(out, 16, 2);
-    out.write("data", 4);
-    Put(out, dataBytes, 4);
+    std::vector<std::int16_t> samples;
+    samples.reserve(2 * kFrames);
     for (std::uint32_t i = 0; i < kFrames; ++i) {
-        Put(out, (i * 7919u) & 0xFFFF, 2);
-        Put(out, (i * 104729u + 12345u) & 0xFFFF, 2);
+        samples.push_back(static_cast<std::int16_t>((i * 7919u) & 0xFFFF));
+        samples.push_back(static_cast<std::int16_t>((i * 104729u + 12345u) & 0xFFFF));
     }
+    pikota::test::WriteFile(QString::fromStdString(path), pikota::test::Pcm16(2, 44100, samples));
 }
 
 std::string testFile;

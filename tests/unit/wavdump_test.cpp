@@ -1,5 +1,5 @@
 // Runs the built pikota-wavdump on files written here and checks its whole output.
-#include "tests/unit/WavBytes.h"
+#include "tests/support/WavBytes.h"
 
 #include <QTemporaryDir>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <sys/wait.h>
 
-using namespace wavbytes;
+using namespace pikota::test;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/unit/WavBytes.h"
+#include "tests/support/WavBytes.h"
 #include "wave/WaveReader.h"
 
 #include <QTemporaryDir>
@@ -9,7 +9,7 @@
 #include <functional>
 #include <iterator>
 
-using namespace wavbytes;
+using namespace pikota::test;
 
 namespace {
 

@@ -1,9 +1,6 @@
 // The main window as the user first sees it, and leaving it.
-#include "device/Module1.h"
-#include "main/frmMain.h"
-#include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
-#include "tests/support/FakeSoundService.h"
+#include "tests/support/WindowTest.h"
 
 #include <gtest/gtest.h>
 
@@ -18,28 +15,7 @@ namespace toolkit = pikota::toolkit;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    FakeSoundService device;
-    std::vector<toolkit::MsgRequest> asked;
-    toolkit::MsgAnswer answer = toolkit::MsgAnswer::Yes;
-    std::unique_ptr<frmMain> form;
-
-    void SetUp() override {
-        SetSoundService(&device);
-        toolkit::setMsgBoxSeam([this](const toolkit::MsgRequest& r) {
-            asked.push_back(r);
-            return answer;
-        });
-        form = std::make_unique<frmMain>();
-    }
-    void TearDown() override {
-        answer = toolkit::MsgAnswer::Yes;
-        form.reset();
-        toolkit::setMsgBoxSeam({});
-        SetSoundService(nullptr);
-    }
-};
+using MainWindowTest = pikota::test::WindowTest;
 
 QRect px(int l, int t, int w, int h) { return {l / 15, t / 15, w / 15, h / 15}; }
 
@@ -144,12 +120,12 @@ TEST_F(MainWindowTest, TabVisitsTheControlsInTheLayoutsOrder) {
 }
 
 TEST_F(MainWindowTest, AnsweringNoKeepsEverythingRunning) {
-    answer = toolkit::MsgAnswer::No;
+    answers = {toolkit::MsgAnswer::No, toolkit::MsgAnswer::No};
     form->tmrPosition1->start();
     form->close();
     form->mnuFileEnd->trigger();
-    ASSERT_EQ(asked.size(), 2u);
-    for (const auto& q : asked) {
+    ASSERT_EQ(messages.size(), 2u);
+    for (const auto& q : messages) {
         EXPECT_EQ(q.text, QStringLiteral("ピコタを終了しますか？"));
         EXPECT_EQ(q.caption, QStringLiteral("ピコタ"));
         EXPECT_EQ(q.buttons, toolkit::MsgButtons::YesNo);
@@ -165,7 +141,7 @@ TEST_F(MainWindowTest, AnsweringYesClosesTheDeviceAndTheWindow) {
     device.answers["close wfile"] = {263, ""};
     form->tmrPosition2->start(); // a playing track; the window may outlive the answer, behind About
     form->mnuFileEnd->trigger();
-    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(device.commands, std::vector<std::string>{"close wfile"});
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(form->tmrPosition2->isActive());

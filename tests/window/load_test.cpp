@@ -1,10 +1,6 @@
 // Loading a WAV file into a track and drawing it.
-#include "device/Module1.h"
-#include "main/frmMain.h"
-#include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
-#include "tests/support/FakeSoundService.h"
-#include "tests/support/WavFile.h"
+#include "tests/support/WindowTest.h"
 #include "wave/Plot.h"
 
 #include <gtest/gtest.h>
@@ -21,40 +17,8 @@ namespace toolkit = pikota::toolkit;
 
 namespace {
 
-class LoadTest : public ::testing::Test {
-protected:
-    FakeSoundService device;
-    QTemporaryDir dir;
-    std::optional<QString> choice;
-    std::unique_ptr<frmMain> form;
-
-    void SetUp() override {
-        SetSoundService(&device);
-        toolkit::setMsgBoxSeam([](const toolkit::MsgRequest&) { return toolkit::MsgAnswer::Yes; });
-        toolkit::CommonDialog::setSeam([this](const toolkit::CommonDialog::Request& r) {
-            EXPECT_EQ(r.mode, toolkit::CommonDialog::Mode::Open);
-            EXPECT_EQ(r.filter, QStringLiteral("WAVEファイル (*.wav)|*.wav"));
-            return choice;
-        });
-        form = std::make_unique<frmMain>();
-    }
-    void TearDown() override {
-        form.reset();
-        toolkit::CommonDialog::setSeam({});
-        toolkit::setMsgBoxSeam({});
-        SetSoundService(nullptr);
-    }
-
-    QString file(const QString& name, const std::string& bytes) {
-        const QString path = dir.filePath(name);
-        wavfile::write(path.toStdString(), bytes);
-        return path;
-    }
-    void load(QPushButton* button, const std::optional<QString>& path) {
-        choice = path;
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-};
+using LoadTest = pikota::test::WindowTest;
+using namespace pikota::test;
 
 std::vector<std::int16_t> stereoRamp(int frames) {
     std::vector<std::int16_t> s;
@@ -66,9 +30,12 @@ std::vector<std::int16_t> stereoRamp(int frames) {
 }
 
 TEST_F(LoadTest, AStereoFileOnTrackTwoIsDrawnInRedAndLeavesTrackOneAlone) {
-    const QString path = file(QStringLiteral("stereo.wav"), wavfile::pcm16(2, 44100, stereoRamp(1000)));
+    const QString path = file(QStringLiteral("stereo.wav"), Pcm16(2, 44100, stereoRamp(1000)));
     form->lblTime1->setText(QStringLiteral("track one"));
     load(form->cmdRoad2, path);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].mode, toolkit::CommonDialog::Mode::Open);
+    EXPECT_EQ(dialogs[0].filter, QStringLiteral("WAVEファイル (*.wav)|*.wav"));
 
     const Track& t = form->track2;
     EXPECT_EQ(t.SampleLimit, 1000);
@@ -100,7 +67,7 @@ TEST_F(LoadTest, AStereoFileOnTrackTwoIsDrawnInRedAndLeavesTrackOneAlone) {
 
 TEST_F(LoadTest, AnEightBitFileIsDrawnFromZeroToTwoHundredFiftySix) {
     std::vector<std::uint8_t> samples(44100 + 22050, 128);
-    load(form->cmdRoad1, file(QStringLiteral("eight.wav"), wavfile::pcm8(1, 44100, samples)));
+    load(form->cmdRoad1, file(QStringLiteral("eight.wav"), Pcm8(1, 44100, samples)));
     EXPECT_EQ(form->track1.FullScale, 256);
     EXPECT_DOUBLE_EQ(form->Picture1->scaleTop(), 256);
     EXPECT_DOUBLE_EQ(form->Picture1->scaleHeight(), -256);
@@ -110,8 +77,7 @@ TEST_F(LoadTest, AnEightBitFileIsDrawnFromZeroToTwoHundredFiftySix) {
 }
 
 TEST_F(LoadTest, CancellingChangesNothing) {
-    const QString path =
-        file(QStringLiteral("a.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
+    const QString path = file(QStringLiteral("a.wav"), Pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
     load(form->cmdRoad1, path);
     const auto before = form->Picture1->drawing().size();
     const QString label = form->lblTime1->text();
@@ -125,13 +91,12 @@ TEST_F(LoadTest, CancellingChangesNothing) {
 }
 
 TEST_F(LoadTest, AFailureEndsQuietlyWithTheTrackLocked) {
-    const QString good =
-        file(QStringLiteral("good.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
+    const QString good = file(QStringLiteral("good.wav"), Pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
     load(form->cmdRoad1, good);
     // 32-bit samples: two to the 32nd does not fit the full scale.
     const QString bad =
-        file(QStringLiteral("bad.wav"), wavfile::riff(wavfile::chunk("fmt ", wavfile::fmtBody(1, 8000, 32)) +
-                                                      wavfile::chunk("data", std::string(64, '\1'))));
+        file(QStringLiteral("bad.wav"),
+             Riff({Chunk("fmt ", FormatBody(1, 8000, 32, 4)), Chunk("data", QByteArray(64, '\1'))}));
     load(form->cmdRoad1, bad);
     EXPECT_FALSE(form->cmdRoad1->isEnabled());
     EXPECT_FALSE(form->cmdPlay1->isEnabled());
@@ -151,7 +116,7 @@ TEST_F(LoadTest, AFailureEndsQuietlyWithTheTrackLocked) {
 
 TEST_F(LoadTest, APathWithBlanksPlaysFromABlankFreeNameOfTheSameFile) {
     const QString path =
-        file(QStringLiteral("録音 その 1.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(10, 1)));
+        file(QStringLiteral("録音 その 1.wav"), Pcm16(1, 8000, std::vector<std::int16_t>(10, 1)));
     load(form->cmdRoad1, path);
     EXPECT_FALSE(form->track1.FilePath.isEmpty());
     EXPECT_FALSE(form->track1.FilePath.contains(QLatin1Char(' ')));
@@ -161,10 +126,10 @@ TEST_F(LoadTest, APathWithBlanksPlaysFromABlankFreeNameOfTheSameFile) {
 
 TEST_F(LoadTest, AShorterSecondFileLeavesZerosAfterItsLastFrame) {
     load(form->cmdRoad1,
-         file(QStringLiteral("long.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(3000, 77))));
+         file(QStringLiteral("long.wav"), Pcm16(1, 8000, std::vector<std::int16_t>(3000, 77))));
     form->track1.Cursor = 12.5f;
     load(form->cmdRoad1,
-         file(QStringLiteral("short.wav"), wavfile::pcm16(1, 8000, std::vector<std::int16_t>(1000, 9))));
+         file(QStringLiteral("short.wav"), Pcm16(1, 8000, std::vector<std::int16_t>(1000, 9))));
     const SampleArray& left = *form->track1.LeftSamples;
     EXPECT_EQ(left[999], 9);
     EXPECT_EQ(left[1000], 0);

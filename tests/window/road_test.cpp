@@ -1,45 +1,33 @@
 // The road of a recording through the real sound device on its virtual engine:
 // record, save (a refused name first), read back, play to the end.
-#include "device/Module1.h"
-#include "main/frmMain.h"
 #include "platform/sound/VirtualEngine.h"
 #include "platform/sound/WaveAudioService.h"
-#include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
+#include "tests/support/WindowTest.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
-
-#include <deque>
 
 namespace toolkit = pikota::toolkit;
 
 namespace {
 
-TEST(RoadOfARecording, RecordSavePlayToTheEnd) {
-    auto engine = std::make_shared<pikota::sound::VirtualEngine>();
-    const auto device = pikota::sound::makeSoundService(engine);
-    SetSoundService(device.get());
-    std::vector<toolkit::MsgRequest> messages;
-    toolkit::setMsgBoxSeam([&](const toolkit::MsgRequest& r) {
-        messages.push_back(r);
-        return toolkit::MsgAnswer::OK;
-    });
-    QTemporaryDir dir;
+class RoadOfARecording : public pikota::test::WindowTest {
+protected:
+    std::shared_ptr<pikota::sound::VirtualEngine> engine = std::make_shared<pikota::sound::VirtualEngine>();
+    std::unique_ptr<pikota::sound::SoundService> virtualDevice = pikota::sound::makeSoundService(engine);
+    RoadOfARecording() { service = virtualDevice.get(); }
+};
+
+TEST_F(RoadOfARecording, RecordSavePlayToTheEnd) {
     const QString refused = dir.filePath(QStringLiteral("say \"hi\".wav"));
     const QString saved = dir.filePath(QStringLiteral("録音 1.wav"));
-    std::deque<QString> names{refused, saved};
-    toolkit::CommonDialog::setSeam([&](const toolkit::CommonDialog::Request&) {
-        const QString name = names.front();
-        names.pop_front();
-        return std::optional<QString>(name);
-    });
+    dialogAnswers = {refused, saved};
     {
-        frmMain form;
+        frmMain& form = *this->form;
         form.cmdSave1_Click();
         form.cmdRec1_Click();
         engine->advance(std::chrono::milliseconds(1000));
@@ -78,9 +66,6 @@ TEST(RoadOfARecording, RecordSavePlayToTheEnd) {
         EXPECT_TRUE(form.cmdPlay2->isEnabled());
         EXPECT_EQ(engine->playedFrames(), 44100u);
     }
-    toolkit::CommonDialog::setSeam({});
-    toolkit::setMsgBoxSeam({});
-    SetSoundService(nullptr);
 }
 
 } // namespace

@@ -1,9 +1,7 @@
 // The scope box: clicks into the waveform boxes, clearing, and the trace routines, on a real main window.
-#include "main/frmMain.h"
-#include "platform/toolkit/FileDialog.h"
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
-#include "tests/support/WavFile.h"
+#include "tests/support/WindowTest.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -65,12 +63,10 @@ void expectScale(const toolkit::PictureBox& box, double width, double top, doubl
     EXPECT_EQ(box.scaleHeight(), bottom - top);
 }
 
-class ScopeView : public ::testing::Test {
+class ScopeView : public pikota::test::WindowTest {
 protected:
-    frmMain w;
-
     // What a load leaves in a track, without a file: every sample tells its own index.
-    static void load(Track& t, std::int32_t rate, int bits, int sign) {
+    static void fill(Track& t, std::int32_t rate, int bits, int sign) {
         t.waveFormat.wFormatTag = 1;
         t.waveFormat.nChannels = 1;
         t.waveFormat.nSamplesPerSec = rate;
@@ -80,46 +76,46 @@ protected:
             (*t.LeftSamples)[k] = static_cast<std::int16_t>(bits == 8 ? k % 256 : sign * int(k % 32768));
         t.HasWaveform = true;
     }
-    void click1(float x) { w.Picture1_MouseDown(Qt::LeftButton, {}, x, 0); }
-    void click3(float x) { w.Picture3_MouseDown(Qt::LeftButton, {}, x, 0); }
+    void click1(float x) { form->Picture1_MouseDown(Qt::LeftButton, {}, x, 0); }
+    void click3(float x) { form->Picture3_MouseDown(Qt::LeftButton, {}, x, 0); }
 };
 
 TEST_F(ScopeView, ClickOverlaysTheOtherTrackUnderTheClickedOne) {
-    load(w.track1, 44100, 16, 1);
-    load(w.track2, 44100, 16, -1);
+    fill(form->track1, 44100, 16, 1);
+    fill(form->track2, 44100, 16, -1);
     click3(5000);
-    w.tmrPosition1->start();
-    w.tmrPosition2->start();
+    form->tmrPosition1->start();
+    form->tmrPosition2->start();
 
     click1(1000.4f);
-    EXPECT_FALSE(w.tmrPosition1->isActive());
-    EXPECT_TRUE(w.tmrPosition2->isActive()) << "the other track's timer is left alone";
-    EXPECT_EQ(w.linPosition1->X1(), double(1000.4f));
-    EXPECT_EQ(w.linPosition1->X2(), double(1000.4f));
-    EXPECT_EQ(w.track1.Cursor, 1000.4f);
-    EXPECT_EQ(w.linPosition2->X1(), 5000.0);
-    expectScale(*w.Picture2, 882, 32768, -32768);
-    const auto t = traces(*w.Picture2);
+    EXPECT_FALSE(form->tmrPosition1->isActive());
+    EXPECT_TRUE(form->tmrPosition2->isActive()) << "the other track's timer is left alone";
+    EXPECT_EQ(form->linPosition1->X1(), double(1000.4f));
+    EXPECT_EQ(form->linPosition1->X2(), double(1000.4f));
+    EXPECT_EQ(form->track1.Cursor, 1000.4f);
+    EXPECT_EQ(form->linPosition2->X1(), 5000.0);
+    expectScale(*form->Picture2, 882, 32768, -32768);
+    const auto t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 2u);
-    expectSamples(t[0], kRed, *w.track2.LeftSamples, 5000, 883);
-    expectSamples(t[1], kBlue, *w.track1.LeftSamples, 1000, 883);
+    expectSamples(t[0], kRed, *form->track2.LeftSamples, 5000, 883);
+    expectSamples(t[1], kBlue, *form->track1.LeftSamples, 1000, 883);
 
     // The twin: a click into track 2's box puts red on top.
     click3(7000);
-    const auto u = traces(*w.Picture2);
+    const auto u = traces(*form->Picture2);
     ASSERT_EQ(u.size(), 2u);
-    expectSamples(u[0], kBlue, *w.track1.LeftSamples, 1000, 883);
-    expectSamples(u[1], kRed, *w.track2.LeftSamples, 7000, 883);
-    EXPECT_FALSE(w.tmrPosition2->isActive());
+    expectSamples(u[0], kBlue, *form->track1.LeftSamples, 1000, 883);
+    expectSamples(u[1], kRed, *form->track2.LeftSamples, 7000, 883);
+    EXPECT_FALSE(form->tmrPosition2->isActive());
 }
 
 TEST_F(ScopeView, StartsRoundToTheNearestSampleWithHalvesToEven) {
-    load(w.track1, 44100, 16, 1);
+    fill(form->track1, 44100, 16, 1);
     // Every point of a start on a half lies on a half: 2.5, 3.5, 4.5, 5.5 ...
     const std::pair<float, std::vector<double>> halves[] = {{2.5f, {2, 4, 4, 6, 6}}, {3.5f, {4, 4, 6, 6, 8}}};
     for (const auto& [start, first] : halves) {
         click1(start);
-        const auto t = traces(*w.Picture2).at(0);
+        const auto t = traces(*form->Picture2).at(0);
         ASSERT_EQ(t.points.size(), 883u);
         for (std::size_t i = 0; i < first.size(); ++i)
             EXPECT_EQ(t.points[i], QPointF(double(i), first[i])) << "start " << start << ", point " << i;
@@ -128,18 +124,18 @@ TEST_F(ScopeView, StartsRoundToTheNearestSampleWithHalvesToEven) {
     // The start is single precision and so is each sum: just below 3.5, the 1000th point
     // lands exactly on 803.5 and goes to 804, where a double sum would give 803.
     click1(std::nextafter(3.5f, 0.0f));
-    const auto t = traces(*w.Picture2).at(0);
+    const auto t = traces(*form->Picture2).at(0);
     EXPECT_EQ(t.points[0].y(), 3);
     EXPECT_EQ(t.points[800].y(), 804);
 
     // 11025 Hz: a box 220.5 wide, 221 points.
-    load(w.track1, 11025, 16, 1);
+    fill(form->track1, 11025, 16, 1);
     click1(100);
-    expectScale(*w.Picture2, 220.5, 32768, -32768);
-    expectSamples(traces(*w.Picture2).at(0), kBlue, *w.track1.LeftSamples, 100, 221);
+    expectScale(*form->Picture2, 220.5, 32768, -32768);
+    expectSamples(traces(*form->Picture2).at(0), kBlue, *form->track1.LeftSamples, 100, 221);
     // The last point, at 220, stays half a sample short of the right edge, off the last column.
-    const QImage& canvas = w.Picture2->canvas();
-    const int end = static_cast<int>(w.Picture2->toPixel({220, 0}).x());
+    const QImage& canvas = form->Picture2->canvas();
+    const int end = static_cast<int>(form->Picture2->toPixel({220, 0}).x());
     EXPECT_EQ(end, canvas.width() - 3); // 752 * 220 / 220.5 = 750.3 of columns 0 to 752
     std::set<int> blueColumns;
     for (int y = 0; y < canvas.height(); ++y)
@@ -150,185 +146,179 @@ TEST_F(ScopeView, StartsRoundToTheNearestSampleWithHalvesToEven) {
 }
 
 TEST_F(ScopeView, TheBoxSpansTheClickedTracksWindowWhateverTheOthersRate) {
-    load(w.track1, 22050, 16, 1);
-    load(w.track2, 44100, 16, -1);
+    fill(form->track1, 22050, 16, 1);
+    fill(form->track2, 44100, 16, -1);
     click3(300);
     click1(100);
-    expectScale(*w.Picture2, 441, 32768, -32768);
-    auto t = traces(*w.Picture2);
+    expectScale(*form->Picture2, 441, 32768, -32768);
+    auto t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 2u);
-    expectSamples(t[0], kRed, *w.track2.LeftSamples, 300, 883); // runs on past the right edge
-    expectSamples(t[1], kBlue, *w.track1.LeftSamples, 100, 442);
+    expectSamples(t[0], kRed, *form->track2.LeftSamples, 300, 883); // runs on past the right edge
+    expectSamples(t[1], kBlue, *form->track1.LeftSamples, 100, 442);
 
     click3(300);
-    expectScale(*w.Picture2, 882, 32768, -32768);
-    t = traces(*w.Picture2);
+    expectScale(*form->Picture2, 882, 32768, -32768);
+    t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 2u);
-    expectSamples(t[0], kBlue, *w.track1.LeftSamples, 100, 442); // fills the left half
-    expectSamples(t[1], kRed, *w.track2.LeftSamples, 300, 883);
+    expectSamples(t[0], kBlue, *form->track1.LeftSamples, 100, 442); // fills the left half
+    expectSamples(t[1], kRed, *form->track2.LeftSamples, 300, 883);
 }
 
 TEST_F(ScopeView, TheVerticalRangeFollowsTheLargerFullScale) {
-    load(w.track1, 8000, 8, 1);
+    fill(form->track1, 8000, 8, 1);
     click1(10);
-    expectScale(*w.Picture2, 160, 256, 0);
-    expectSamples(traces(*w.Picture2).at(0), kBlue, *w.track1.LeftSamples, 10, 161);
+    expectScale(*form->Picture2, 160, 256, 0);
+    expectSamples(traces(*form->Picture2).at(0), kBlue, *form->track1.LeftSamples, 10, 161);
 
-    load(w.track2, 44100, 16, -1);
+    fill(form->track2, 44100, 16, -1);
     click1(10);
-    expectScale(*w.Picture2, 160, 32768, -32768);
+    expectScale(*form->Picture2, 160, 32768, -32768);
     click3(20);
-    expectScale(*w.Picture2, 882, 32768, -32768);
-    const auto t = traces(*w.Picture2);
+    expectScale(*form->Picture2, 882, 32768, -32768);
+    const auto t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 2u);
-    expectSamples(t[0], kBlue, *w.track1.LeftSamples, 10, 161); // 0 to 255, just above the middle
+    expectSamples(t[0], kBlue, *form->track1.LeftSamples, 10, 161); // 0 to 255, just above the middle
 }
 
 TEST_F(ScopeView, AClickAtZeroClearsTheClickedTracksCursor) {
-    load(w.track1, 22050, 16, 1);
-    load(w.track2, 44100, 16, -1);
+    fill(form->track1, 22050, 16, 1);
+    fill(form->track2, 44100, 16, -1);
     click1(600);
     click3(5000);
     click1(0);
-    EXPECT_EQ(w.linPosition1->X1(), 0.0);
-    EXPECT_EQ(w.linPosition1->X2(), 0.0);
-    EXPECT_EQ(w.track1.Cursor, 0.0f);
-    expectScale(*w.Picture2, 441, 32768, -32768);
-    const auto t = traces(*w.Picture2);
+    EXPECT_EQ(form->linPosition1->X1(), 0.0);
+    EXPECT_EQ(form->linPosition1->X2(), 0.0);
+    EXPECT_EQ(form->track1.Cursor, 0.0f);
+    expectScale(*form->Picture2, 441, 32768, -32768);
+    const auto t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 1u);
-    expectSamples(t[0], kRed, *w.track2.LeftSamples, 5000, 883);
+    expectSamples(t[0], kRed, *form->track2.LeftSamples, 5000, 883);
 }
 
 TEST_F(ScopeView, AClickBeforeALoadChangesNothing) {
-    load(w.track2, 44100, 16, -1);
-    w.track1.HasWaveform = false;
+    fill(form->track2, 44100, 16, -1);
+    form->track1.HasWaveform = false;
     click3(5000);
-    w.tmrPosition1->start();
-    const auto before = w.Picture2->drawing().size();
+    form->tmrPosition1->start();
+    const auto before = form->Picture2->drawing().size();
 
     click1(1234);
-    EXPECT_EQ(w.linPosition1->X1(), 0.0);
-    EXPECT_EQ(w.linPosition1->X2(), 0.0);
-    EXPECT_EQ(w.track1.Cursor, 0.0f);
-    EXPECT_TRUE(w.tmrPosition1->isActive());
-    EXPECT_EQ(w.Picture2->drawing().size(), before);
-    expectScale(*w.Picture2, 882, 32768, -32768);
+    EXPECT_EQ(form->linPosition1->X1(), 0.0);
+    EXPECT_EQ(form->linPosition1->X2(), 0.0);
+    EXPECT_EQ(form->track1.Cursor, 0.0f);
+    EXPECT_TRUE(form->tmrPosition1->isActive());
+    EXPECT_EQ(form->Picture2->drawing().size(), before);
+    expectScale(*form->Picture2, 882, 32768, -32768);
 }
 
 TEST_F(ScopeView, AnyButtonWithAnyModifiersClicksAtTheSampleUnderTheMouse) {
     // A real load: the plot gives the box its scale and the load sets the flag.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ramp.wav"));
     std::vector<std::int16_t> ramp(100000);
     for (std::size_t k = 0; k < ramp.size(); ++k)
         ramp[k] = static_cast<std::int16_t>(k / 4);
-    wavfile::write(path.toStdString(), wavfile::pcm16(1, 44100, ramp));
-    toolkit::CommonDialog::setSeam(
-        [&](const toolkit::CommonDialog::Request&) { return std::optional(path); });
-    QTest::mouseClick(w.cmdRoad1, Qt::LeftButton);
-    toolkit::CommonDialog::setSeam({});
-    ASSERT_TRUE(w.track1.HasWaveform);
+    load(form->cmdRoad1, file(QStringLiteral("ramp.wav"), pikota::test::Pcm16(1, 44100, ramp)));
+    ASSERT_TRUE(form->track1.HasWaveform);
 
-    const int px = w.Picture1->width() / 3;
-    const float X = static_cast<float>(double(px) * w.track1.SampleLimit / (w.Picture1->width() - 1));
+    const int px = form->Picture1->width() / 3;
+    const float X = static_cast<float>(double(px) * form->track1.SampleLimit / (form->Picture1->width() - 1));
     const std::pair<Qt::MouseButton, Qt::KeyboardModifiers> presses[] = {
         {Qt::LeftButton, Qt::NoModifier},
         {Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier},
         {Qt::MiddleButton, Qt::AltModifier}};
     for (const auto& [button, modifiers] : presses) {
-        w.Picture2->cls();
-        w.track1.Cursor = 0;
-        QTest::mouseClick(w.Picture1, button, modifiers, QPoint(px, 5));
-        EXPECT_EQ(w.track1.Cursor, X) << "button " << button;
-        EXPECT_EQ(w.linPosition1->X1(), double(X));
-        const auto t = traces(*w.Picture2);
+        form->Picture2->cls();
+        form->track1.Cursor = 0;
+        QTest::mouseClick(form->Picture1, button, modifiers, QPoint(px, 5));
+        EXPECT_EQ(form->track1.Cursor, X) << "button " << button;
+        EXPECT_EQ(form->linPosition1->X1(), double(X));
+        const auto t = traces(*form->Picture2);
         ASSERT_EQ(t.size(), 1u);
-        expectSamples(t[0], kBlue, *w.track1.LeftSamples, static_cast<int>(std::nearbyint(X)), 883);
+        expectSamples(t[0], kBlue, *form->track1.LeftSamples, static_cast<int>(std::nearbyint(X)), 883);
         EXPECT_EQ(t[0].points[0].y(), int(std::nearbyint(X)) / 4) << "the file's own samples";
     }
     // The last column is the last sample.
-    QTest::mouseClick(w.Picture1, Qt::LeftButton, {}, QPoint(w.Picture1->width() - 1, 5));
-    EXPECT_EQ(w.track1.Cursor, float(w.track1.SampleLimit));
+    QTest::mouseClick(form->Picture1, Qt::LeftButton, {}, QPoint(form->Picture1->width() - 1, 5));
+    EXPECT_EQ(form->track1.Cursor, float(form->track1.SampleLimit));
 }
 
 TEST_F(ScopeView, ClearingEmptiesTheBoxAndTakesCursorsAndLinesBackToZero) {
-    load(w.track1, 44100, 16, 1);
-    load(w.track2, 22050, 16, -1);
+    fill(form->track1, 44100, 16, 1);
+    fill(form->track2, 22050, 16, -1);
     click1(1000);
     click3(2000);
-    w.tmrPosition2->start();
+    form->tmrPosition2->start();
 
     for (int round = 0; round < 2; ++round) {
         if (round == 0)
-            w.mnuEditClear->trigger();
+            form->mnuEditClear->trigger();
         else
-            w.cmdClear->click();
-        EXPECT_TRUE(w.Picture2->drawing().empty());
-        EXPECT_EQ(w.track1.Cursor, 0.0f);
-        EXPECT_EQ(w.track2.Cursor, 0.0f);
-        for (const toolkit::LineShape* line : {w.linPosition1, w.linPosition2}) {
+            form->cmdClear->click();
+        EXPECT_TRUE(form->Picture2->drawing().empty());
+        EXPECT_EQ(form->track1.Cursor, 0.0f);
+        EXPECT_EQ(form->track2.Cursor, 0.0f);
+        for (const toolkit::LineShape* line : {form->linPosition1, form->linPosition2}) {
             EXPECT_EQ(line->X1(), 0.0);
             EXPECT_EQ(line->X2(), 0.0);
         }
-        expectScale(*w.Picture2, 441, 32768, -32768); // the scale stays
-        EXPECT_TRUE(w.tmrPosition2->isActive());
-        EXPECT_TRUE(w.track1.HasWaveform && w.track2.HasWaveform);
+        expectScale(*form->Picture2, 441, 32768, -32768); // the scale stays
+        EXPECT_TRUE(form->tmrPosition2->isActive());
+        EXPECT_TRUE(form->track1.HasWaveform && form->track2.HasWaveform);
     }
 
     click1(1500);
-    const auto t = traces(*w.Picture2);
+    const auto t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 1u);
-    expectSamples(t[0], kBlue, *w.track1.LeftSamples, 1500, 883);
+    expectSamples(t[0], kBlue, *form->track1.LeftSamples, 1500, 883);
 }
 
 TEST_F(ScopeView, TracesStayInsideTheSampleBuffer) {
-    load(w.track1, 44100, 16, 1);
+    fill(form->track1, 44100, 16, 1);
     click1(499500.4f);
-    auto t = traces(*w.Picture2);
+    auto t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 1u);
-    expectSamples(t[0], kBlue, *w.track1.LeftSamples, 499500, 501); // ends at index 500000
+    expectSamples(t[0], kBlue, *form->track1.LeftSamples, 499500, 501); // ends at index 500000
     click1(500000);
-    expectSamples(traces(*w.Picture2).at(0), kBlue, *w.track1.LeftSamples, 500000, 1);
+    expectSamples(traces(*form->Picture2).at(0), kBlue, *form->track1.LeftSamples, 500000, 1);
     click1(500000.6f); // nearest is past the end: nothing left to draw
-    EXPECT_TRUE(w.Picture2->drawing().empty());
+    EXPECT_TRUE(form->Picture2->drawing().empty());
 
     // A start before the first sample begins the trace at the first one, further right.
-    w.Picture2->cls();
-    DrawScopeTrace(*w.Picture2, *w.track1.LeftSamples, -10.6f, 882, QColor(kBlue));
-    t = traces(*w.Picture2);
+    form->Picture2->cls();
+    DrawScopeTrace(*form->Picture2, *form->track1.LeftSamples, -10.6f, 882, QColor(kBlue));
+    t = traces(*form->Picture2);
     ASSERT_EQ(t.size(), 1u);
-    expectSamples(t[0], kBlue, *w.track1.LeftSamples, 0, 872, 11);
-    w.Picture2->cls();
-    DrawScopeTrace(*w.Picture2, *w.track1.LeftSamples, NAN, 882, QColor(kBlue));
-    EXPECT_TRUE(w.Picture2->drawing().empty());
+    expectSamples(t[0], kBlue, *form->track1.LeftSamples, 0, 872, 11);
+    form->Picture2->cls();
+    DrawScopeTrace(*form->Picture2, *form->track1.LeftSamples, NAN, 882, QColor(kBlue));
+    EXPECT_TRUE(form->Picture2->drawing().empty());
 }
 
 TEST_F(ScopeView, ABoxOfNoWidthOrHeightStaysBlank) {
     const auto blank = [&] {
-        const QImage& c = w.Picture2->canvas();
+        const QImage& c = form->Picture2->canvas();
         for (int y = 0; y < c.height(); ++y)
             for (int x = 0; x < c.width(); ++x)
                 if (c.pixel(x, y) != qRgb(255, 255, 255))
                     return false;
         return true;
     };
-    load(w.track1, 44100, 16, 1);
-    load(w.track2, 44100, 16, -1);
-    w.track1.waveFormat.nSamplesPerSec = 0; // W = 0
+    fill(form->track1, 44100, 16, 1);
+    fill(form->track2, 44100, 16, -1);
+    form->track1.waveFormat.nSamplesPerSec = 0; // W = 0
     click1(100);
-    EXPECT_FALSE(w.Picture2->drawing().empty());
+    EXPECT_FALSE(form->Picture2->drawing().empty());
     EXPECT_TRUE(blank());
 
-    w.track1 = Track(); // a track loaded without ever reading a format: F = 0
-    w.track2.FullScale = 0;
-    w.track1.HasWaveform = true;
+    form->track1 = Track(); // a track loaded without ever reading a format: F = 0
+    form->track2.FullScale = 0;
+    form->track1.HasWaveform = true;
     click3(100);
     click1(100);
     EXPECT_TRUE(blank());
 }
 
 TEST_F(ScopeView, GuideLinesStayAboveWhateverIsDrawnOrErased) {
-    const QImage empty = w.Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage empty = form->Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
     std::set<std::pair<int, int>> guide;
     for (int y = 0; y < empty.height(); ++y)
         for (int x = 0; x < empty.width(); ++x)
@@ -337,23 +327,23 @@ TEST_F(ScopeView, GuideLinesStayAboveWhateverIsDrawnOrErased) {
     ASSERT_GT(guide.size(), std::size_t(empty.width())) << "the three guide lines are drawn";
 
     // Full-range square waves cross every row of the box in every column.
-    for (Track* t : {&w.track1, &w.track2}) {
-        load(*t, 44100, 16, 1);
+    for (Track* t : {&form->track1, &form->track2}) {
+        fill(*t, 44100, 16, 1);
         for (std::size_t k = 0; k < t->LeftSamples->size(); ++k)
             (*t->LeftSamples)[k] = k % 2 ? 32767 : -32768;
     }
     click1(100);
     click3(201);
-    const QImage drawn = w.Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage drawn = form->Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32);
     std::size_t covered = 0; // guide pixels that the kept drawing paints over
     for (const auto& [x, y] : guide)
-        covered += std::size_t(w.Picture2->canvas().pixel(x, y) != qRgb(255, 255, 255));
+        covered += std::size_t(form->Picture2->canvas().pixel(x, y) != qRgb(255, 255, 255));
     EXPECT_GT(covered, guide.size() / 2);
     for (const auto& [x, y] : guide)
         ASSERT_EQ(drawn.pixel(x, y), qRgb(0, 0, 0)) << x << "," << y;
 
-    w.cmdClear->click();
-    EXPECT_EQ(w.Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32), empty);
+    form->cmdClear->click();
+    EXPECT_EQ(form->Picture2->grab().toImage().convertToFormat(QImage::Format_RGB32), empty);
 }
 
 } // namespace

@@ -1,12 +1,8 @@
 // Recording, playing, pausing, stopping and saving, and the position timer,
 // on a recording fake of the sound device.
-#include "device/Module1.h"
-#include "main/frmMain.h"
-#include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
-#include "tests/support/FakeSoundService.h"
 #include "tests/support/GermanLocale.h"
-#include "tests/support/WavFile.h"
+#include "tests/support/WindowTest.h"
 
 #include <gtest/gtest.h>
 
@@ -23,63 +19,14 @@ namespace toolkit = pikota::toolkit;
 
 namespace {
 
-using Commands = std::vector<std::string>;
+using namespace pikota::test;
 
-class TransportTest : public ::testing::Test {
+class TransportTest : public WindowTest {
 protected:
-    FakeSoundService device;
-    QTemporaryDir dir;
-    std::vector<toolkit::MsgRequest> messages;
-    std::deque<toolkit::MsgAnswer> answers;           // for Yes/No questions, in turn
-    std::deque<std::optional<QString>> dialogAnswers; // file dialog: a path, or a cancel
-    std::vector<toolkit::CommonDialog::Request> dialogs;
-    std::unique_ptr<frmMain> form;
-
-    void SetUp() override {
-        SetSoundService(&device);
-        toolkit::setMsgBoxSeam([this](const toolkit::MsgRequest& r) {
-            messages.push_back(r);
-            if (r.buttons == toolkit::MsgButtons::OK)
-                return toolkit::MsgAnswer::OK;
-            EXPECT_FALSE(answers.empty()) << r.text.toStdString();
-            if (answers.empty())
-                return toolkit::MsgAnswer::No;
-            const auto a = answers.front();
-            answers.pop_front();
-            return a;
-        });
-        toolkit::CommonDialog::setSeam([this](const toolkit::CommonDialog::Request& r) {
-            dialogs.push_back(r);
-            EXPECT_FALSE(dialogAnswers.empty());
-            if (dialogAnswers.empty())
-                return std::optional<QString>();
-            const auto a = dialogAnswers.front();
-            dialogAnswers.pop_front();
-            return a;
-        });
-        form = std::make_unique<frmMain>();
-    }
-    void TearDown() override {
-        form.reset();
-        toolkit::CommonDialog::setSeam({});
-        toolkit::setMsgBoxSeam({});
-        SetSoundService(nullptr);
-    }
-
+    using WindowTest::file;
+    // A mono 16-bit file of `frames` equal samples.
     QString file(const QString& name, int frames, std::int16_t value = 1000, std::int32_t rate = 44100) {
-        const QString path = dir.filePath(name);
-        wavfile::write(path.toStdString(), wavfile::pcm16(1, rate, std::vector<std::int16_t>(frames, value)));
-        return path;
-    }
-    void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
-    void load(QPushButton* b, const QString& path) {
-        dialogAnswers.push_back(path);
-        click(b);
-    }
-    Commands take() { return std::exchange(device.commands, {}); }
-    void status(const std::string& position, const std::string& length) {
-        device.answers["status wfile position"] = {0, position};
-        device.answers["status wfile length"] = {0, length};
+        return file(name, Pcm16(1, rate, std::vector<std::int16_t>(static_cast<std::size_t>(frames), value)));
     }
 };
 
@@ -134,7 +81,7 @@ TEST_F(TransportTest, ThePhasesSwitchTheButtonsAndTimersAsTabled) {
         {[&] { click(form->cmdRec2); }, {"recording 2", "0000000001", "hd", "00"}},
         {[&] {
              dialogAnswers.push_back(saved);
-             wavfile::write(saved.toStdString(), wavfile::pcm16(2, 44100, std::vector<std::int16_t>(400, 3)));
+             WriteFile(saved, Pcm16(2, 44100, std::vector<std::int16_t>(400, 3)));
              device.answers["save wfile \"" + saved.toStdString() + "\""] = {0, ""};
              // The file exists already: the test wrote what the device would; answer Yes.
              answers.push_back(toolkit::MsgAnswer::Yes);
@@ -248,7 +195,7 @@ TEST_F(TransportTest, TheTickFollowsThePositionAndDrawsTheLiveTrace) {
     std::vector<std::int16_t> ramp(1000);
     for (int i = 0; i < 1000; ++i)
         ramp[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i * 10);
-    wavfile::write(path.toStdString(), wavfile::pcm16(1, 8000, ramp));
+    WriteFile(path, Pcm16(1, 8000, ramp));
     load(form->cmdRoad2, path);
     click(form->cmdPlay2);
 
@@ -367,7 +314,7 @@ TEST_F(SaveTest, AnExistingFileIsReplacedOnlyAfterAYesAndOnlyByTheDevice) {
     answers = {toolkit::MsgAnswer::No};
     device.answerFor = [fresh](const std::string& c) -> FakeSoundService::Answer {
         if (c == "save wfile \"" + fresh.toStdString() + "\"")
-            wavfile::write(fresh.toStdString(), wavfile::pcm16(1, 22050, std::vector<std::int16_t>(2205, 9)));
+            WriteFile(fresh, Pcm16(1, 22050, std::vector<std::int16_t>(2205, 9)));
         return {};
     };
     click(form->cmdStop1);

@@ -6,7 +6,7 @@
 #include "main/frmMain.h"
 #include "platform/toolkit/FileDialog.h"
 #include "platform/toolkit/PictureBox.h"
-#include "tests/support/WavFile.h"
+#include "tests/support/WavBytes.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -31,7 +31,7 @@ QString tone(const QTemporaryDir& dir, double hz, double amplitude) {
             static_cast<std::int16_t>(amplitude * envelope * std::sin(2 * std::numbers::pi * hz * k / rate));
     }
     const QString path = dir.filePath(QStringLiteral("tone-%1Hz.wav").arg(hz));
-    wavfile::write(path.toStdString(), wavfile::pcm16(1, rate, samples));
+    pikota::test::WriteFile(path, pikota::test::Pcm16(1, rate, samples));
     return path;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Builds WAV files byte by byte for the reader's tests, including malformed ones.
+// Builds WAV files byte by byte for tests and benchmarks: the plain ones, and the odd and malformed ones
+// that only a hand-made file can be.
 
 #include <QByteArray>
 #include <QFile>
@@ -7,8 +8,10 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <stdexcept>
+#include <vector>
 
-namespace wavbytes {
+namespace pikota::test {
 
 inline void PutInt16(QByteArray& out, std::int16_t v) {
     const auto u = static_cast<std::uint16_t>(v);
@@ -63,6 +66,23 @@ inline QByteArray Riff(std::initializer_list<QByteArray> chunks) {
     return out;
 }
 
+// A plain 16-bit file of the given interleaved samples.
+inline QByteArray Pcm16(std::int16_t channels, std::int32_t rate, const std::vector<std::int16_t>& samples) {
+    QByteArray data;
+    data.reserve(static_cast<qsizetype>(samples.size() * 2));
+    for (const std::int16_t v : samples)
+        PutInt16(data, v);
+    return Riff({Chunk("fmt ", FormatBody(channels, rate, 16, static_cast<std::int16_t>(2 * channels))),
+                 Chunk("data", data)});
+}
+
+// A plain 8-bit file of the given unsigned samples.
+inline QByteArray Pcm8(std::int16_t channels, std::int32_t rate, const std::vector<std::uint8_t>& samples) {
+    return Riff({Chunk("fmt ", FormatBody(channels, rate, 8, channels)),
+                 Chunk("data", QByteArray(reinterpret_cast<const char*>(samples.data()),
+                                          static_cast<qsizetype>(samples.size())))});
+}
+
 inline void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size()) {
@@ -70,4 +90,4 @@ inline void WriteFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
-} // namespace wavbytes
+} // namespace pikota::test
