@@ -305,12 +305,12 @@ TEST(RealDialogs, TheSaveDialogNeverAsksItsOwnOverwriteQuestion) {
 // caller exactly as typed, not as another file in the dialog's folder.
 TEST(RealDialogs, ANameWithADoubleQuoteComesBackExactlyAsTyped) {
     QTemporaryDir dir;
-    std::ofstream(dir.filePath(QStringLiteral("cd.wav")).toStdString()) << "x";
-    const QString typed = dir.filePath(QStringLiteral("sub/ab\"cd.wav"));
+    QDir(dir.path()).mkdir(QStringLiteral("sub"));
+    const QString typed = dir.filePath(QStringLiteral("elsewhere/ab\"cd.wav"));
     toolkit::CommonDialog dialog;
     dialog.CancelError = true;
-    dialog.FileName = dir.filePath(QStringLiteral("offered.wav"));
     for (const QString& text : {typed, QStringLiteral("ab\"cd.wav")}) {
+        dialog.FileName = dir.filePath(QStringLiteral("sub/offered.wav"));
         whenModal([&](QWidget* w) {
             auto* fd = qobject_cast<QFileDialog*>(w);
             ASSERT_TRUE(fd);
@@ -318,8 +318,7 @@ TEST(RealDialogs, ANameWithADoubleQuoteComesBackExactlyAsTyped) {
             QMetaObject::invokeMethod(fd, "accept");
         });
         dialog.ShowSave();
-        EXPECT_EQ(dialog.FileName, text == typed ? typed : dir.filePath(text));
-        dialog.FileName = dir.filePath(QStringLiteral("offered.wav"));
+        EXPECT_EQ(dialog.FileName, text == typed ? typed : dir.filePath(QStringLiteral("sub/") + text));
     }
 }
 
