@@ -2,6 +2,7 @@
 
 #include "about/HelpCommands.h"
 #include "device/Module1.h"
+#include "platform/sound/Recordings.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
@@ -18,6 +19,28 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     buildLayout();
     connectHandlers();
     Form_Load();
+    // Once the window stands, so that the question appears over it.
+    QTimer::singleShot(0, this, &frmMain::ReportUnsavedRecordings);
+}
+
+void frmMain::ReportUnsavedRecordings() {
+    const auto unsaved = pikota::sound::UnsavedRecordings();
+    if (unsaved.empty())
+        return;
+    const QString folder = QString::fromLocal8Bit(pikota::sound::RecordingsFolder().c_str());
+    const auto answer = toolkit::MsgBox(
+        QStringLiteral(
+            "保存されていない録音が %1 件あります。ピコタが録音中に終わったときに残ったものです。\r\n"
+            "場所: %2\r\n\r\n"
+            "ピコタがこれらを自分で消すことはありません。\r\n"
+            "このフォルダーを開きますか？")
+            .arg(unsaved.size())
+            .arg(folder),
+        toolkit::MsgButtons::YesNo, toolkit::MsgIcon::Question, this);
+    // The folder goes as one argument, without a shell.
+    if (answer == toolkit::MsgAnswer::Yes && !toolkit::StartProgram(QStringLiteral("xdg-open"), {folder}))
+        toolkit::MsgBox(QStringLiteral("フォルダーを開くプログラムを起動できませんでした。"),
+                        toolkit::MsgButtons::OK, toolkit::MsgIcon::Critical, this);
 }
 
 frmMain::~frmMain() = default;

@@ -115,6 +115,9 @@ private:
     void connectHandlers();
     void Form_Load();
     void Form_Unload(bool& cancel);
+    // Says once, at start, that recordings of an earlier run that ended without saving them are kept,
+    // and where; offers to open their folder.
+    void ReportUnsavedRecordings();
     void FinishPlayback(const TrackControls& ui);
 
     // The bodies behind the twins' handlers.

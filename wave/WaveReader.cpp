@@ -10,6 +10,10 @@
 #include <limits>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
@@ -65,12 +69,21 @@ std::vector<unsigned char>& BulkBuffer() {
 // destructor, so the file is closed on every path out of the reader, failures included.
 class InputFile {
 public:
-    explicit InputFile(const QString& path) : file_(path) {
+    explicit InputFile(const QString& path) {
         if (!QFileInfo::exists(path)) {
             throw WaveFileError("file not found");
         }
-        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        // Opened without waiting, and taken only if it is a plain file (or a link to one): a named pipe
+        // would block the open and the window with it, and a device or a folder is no sound file.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
             throw WaveFileError("cannot open file");
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0 ||
+            !file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            throw WaveFileError("not a plain file");
         }
         length_ = file_.size();
     }

@@ -1,6 +1,35 @@
 #include "platform/sound/Errors.h"
 
+#include <charconv>
+
 namespace pikota::sound {
+
+std::string recordingCutText(Error reason, double keptSeconds) {
+    std::string text;
+    switch (reason) {
+    case Error::RecordingDiskFull:
+        text = "ディスクがいっぱいになったため";
+        break;
+    case Error::RecordingTooLarge:
+        text = "録音ファイルが大きさの上限に達したため";
+        break;
+    case Error::RecordingFellBehind:
+        text = "録音の書き込みが追いつかなかったため";
+        break;
+    default:
+        text = "録音ファイルに書き込めなくなったため";
+        break;
+    }
+    if (keptSeconds >= 0) {
+        // One decimal, with "." whatever the locale.
+        char number[32];
+        const auto end = std::to_chars(number, number + sizeof number, keptSeconds, std::chars_format::fixed, 1);
+        text += "、録音は " + std::string(number, end.ptr) + " 秒のところで止まりました。";
+    } else {
+        text += "、録音は途中で止まりました。";
+    }
+    return text + "そこまでの音声は残っていて、もう一度保存すると保存できます。";
+}
 
 const char* errorText(std::int32_t code) {
     switch (static_cast<Error>(code)) {
@@ -44,8 +73,8 @@ const char* errorText(std::int32_t code) {
         return "指定されたファイルを読み込めません。";
     case Error::NotAudio:
         return "指定されたファイルは再生できる音声ファイルではありません。";
-    case Error::TempFileFailed:
-        return "録音用の一時ファイルを作れません。";
+    case Error::RecordingFileFailed:
+        return "録音用のファイルを作れません。ディスクの空きと、録音を置くフォルダーに書き込めるかを確認してください。";
     case Error::SaveFolderMissing:
         return "保存先のフォルダーが見つかりません。";
     case Error::SaveFolderNotWritable:
@@ -56,6 +85,15 @@ const char* errorText(std::int32_t code) {
         return "ファイルを保存できませんでした。ディスクの空き容量を確認してください。";
     case Error::SaveTooLong:
         return "録音が長すぎて 1 つの WAV ファイルに保存できません。";
+    case Error::RecordingDiskFull:
+    case Error::RecordingWriteFailed:
+    case Error::RecordingTooLarge:
+    case Error::RecordingFellBehind: {
+        static const std::string texts[] = {
+            recordingCutText(Error::RecordingDiskFull, -1), recordingCutText(Error::RecordingWriteFailed, -1),
+            recordingCutText(Error::RecordingTooLarge, -1), recordingCutText(Error::RecordingFellBehind, -1)};
+        return texts[code - static_cast<std::int32_t>(Error::RecordingDiskFull)].c_str();
+    }
     case Error::NoOutputDevice:
         return "音声を出力するデバイスが見つかりません。サウンドサーバーが動いているか確認してください。";
     case Error::NoInputDevice:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace pikota::sound {
 
@@ -31,12 +32,17 @@ enum class Error : std::int32_t {
     FileNotFound,
     FileNotReadable,
     NotAudio,
-    TempFileFailed,
+    RecordingFileFailed,
     SaveFolderMissing,
     SaveFolderNotWritable,
     SaveTargetIsFolder,
     SaveWriteFailed,
     SaveTooLong,
+    // A recording cut short: everything before the cut is kept and can be saved.
+    RecordingDiskFull,
+    RecordingWriteFailed,
+    RecordingTooLarge,
+    RecordingFellBehind,
     // The sound system.
     NoOutputDevice,
     NoInputDevice,
@@ -48,5 +54,8 @@ enum class Error : std::int32_t {
 
 // The Japanese text of a code, at most 255 bytes of UTF-8; nullptr for a code the device does not know.
 const char* errorText(std::int32_t code);
+
+// The text of a recording cut short, saying how many seconds were kept; at most 255 bytes of UTF-8.
+std::string recordingCutText(Error reason, double keptSeconds);
 
 } // namespace pikota::sound

@@ -1,13 +1,18 @@
 #include "platform/sound/Recorder.h"
 
+#include "platform/sound/Recordings.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
+#include <mutex>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,20 +27,44 @@ namespace {
 constexpr std::size_t kRingSamples = std::size_t{1} << 20; // 11.9 s of 44.1 kHz stereo
 constexpr std::size_t kChunkSamples = 16384;
 constexpr std::int64_t kBytesPerFrame = Recorder::kChannels * Recorder::kBits / 8;
+constexpr std::int64_t kHeaderBytes = 44;
+// The most data a WAV file can describe, in whole frames.
+constexpr std::int64_t kMostDataBytes = (std::int64_t{0xFFFFFFFF} - 36) / kBytesPerFrame * kBytesPerFrame;
+// How often the writer brings the header up to date and flushes the file to the disk.
+constexpr auto kHeaderPeriod = std::chrono::seconds(1);
 
-bool writeAll(int fd, const void* data, std::size_t size, off_t offset) {
+// Writes as much as it can; the bytes written, with `error` set when that is not all.
+std::size_t writeSome(int fd, const void* data, std::size_t size, off_t offset, int& error) {
     const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = pwrite(fd, p, size, offset);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = pwrite(fd, p + done, size - done, offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
+}
+
+bool writeAll(int fd, const void* data, std::size_t size, off_t offset) {
+    int error = 0;
+    return writeSome(fd, data, size, offset, error) == size;
+}
+
+Error writeFailure(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return Error::RecordingDiskFull;
+    case EFBIG:
+        return Error::RecordingTooLarge;
+    default:
+        return Error::RecordingWriteFailed;
+    }
 }
 
 void put16(std::array<unsigned char, 44>& h, std::size_t at, std::uint32_t v) {
@@ -89,31 +118,42 @@ Error folderError(int error) {
 
 } // namespace
 
-Recorder::Recorder() : ring_(kRingSamples) {}
+Recorder::Recorder() : ring_(kRingSamples), kept_(std::numeric_limits<std::int64_t>::max()) {}
 
 Recorder::~Recorder() {
     quit_ = true;
     if (writer_.joinable())
         writer_.join();
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
+        // Discarded: the recording goes with its recorder. Only a crash leaves it behind.
+        unlink(path_.c_str());
         close(fd_);
+    }
 }
 
 Error Recorder::create() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = tmp && *tmp ? tmp : "/tmp";
-    fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
-        // Filesystems without O_TMPFILE: a named file, unlinked at once.
-        std::string name = folder + "/pikota-recording-XXXXXX";
-        fd_ = mkostemp(name.data(), O_CLOEXEC);
-        if (fd_ >= 0)
-            unlink(name.c_str());
+    // A file that reaches the size limit of the process must fail its write, not end the program.
+    static std::once_flag ignoreSizeSignal;
+    std::call_once(ignoreSizeSignal, [] { std::signal(SIGXFSZ, SIG_IGN); });
+    fd_ = CreateRecordingFile(path_);
+    if (fd_ < 0)
+        return Error::RecordingFileFailed;
+    if (!writeAll(fd_, waveHeader(0).data(), kHeaderBytes, 0)) {
+        unlink(path_.c_str());
+        close(fd_);
+        fd_ = -1;
+        return Error::RecordingFileFailed;
     }
-    return fd_ >= 0 ? Error::None : Error::TempFileFailed;
+    return Error::None;
+}
+
+std::int64_t Recorder::frames() const {
+    return std::min(captured_.load(std::memory_order_acquire), kept_.load(std::memory_order_acquire));
 }
 
 Error Recorder::start(Stream& stream) {
+    if (failure() != Error::None)
+        return failure(); // a recording with a hole in it is never continued
     ring_.clear();
     quit_ = false;
     writer_ = std::thread([this] { writeLoop(); });
@@ -133,13 +173,26 @@ void Recorder::stop(Stream& stream) {
     running_ = false;
 }
 
+void Recorder::fail(Error reason) {
+    std::int32_t none = 0;
+    failure_.compare_exchange_strong(none, static_cast<std::int32_t>(reason), std::memory_order_acq_rel);
+}
+
 void Recorder::capture(const std::int16_t* in, std::size_t frames) {
+    if (failure() != Error::None)
+        return;
     // Whole frames only, so the ring never holds half a frame.
     const std::size_t fits = std::min(frames, ring_.writable() / kChannels);
     const std::size_t pushed = ring_.push(in, fits * kChannels) / kChannels;
     captured_.fetch_add(static_cast<std::int64_t>(pushed), std::memory_order_release);
     if (pushed < frames)
-        lost_.fetch_add(static_cast<std::int64_t>(frames - pushed), std::memory_order_relaxed);
+        fail(Error::RecordingFellBehind); // what came before is kept; a hole is never recorded over
+}
+
+void Recorder::writeHeader() {
+    // A header that cannot be written leaves the data as it is; saving reads the data, not the header.
+    writeAll(fd_, waveHeader(static_cast<std::uint32_t>(dataBytes_)).data(), kHeaderBytes, 0);
+    fdatasync(fd_);
 }
 
 bool Recorder::drain() {
@@ -147,27 +200,50 @@ bool Recorder::drain() {
     bool any = false;
     for (;;) {
         const std::size_t n = ring_.pop(chunk.data(), chunk.size() - chunk.size() % kChannels);
-        if (n == 0)
+        if (n == 0 || kept_.load(std::memory_order_relaxed) != std::numeric_limits<std::int64_t>::max())
             return any;
         any = true;
         // Samples are little-endian in the file; this is a little-endian machine's layout already.
-        if (!writeAll(fd_, chunk.data(), n * sizeof(std::int16_t), fileBytes_))
-            writeFailed_ = true;
-        else
-            fileBytes_ += static_cast<std::int64_t>(n * sizeof(std::int16_t));
+        std::size_t bytes = n * sizeof(std::int16_t);
+        bool tooLarge = false;
+        if (dataBytes_ + static_cast<std::int64_t>(bytes) > kMostDataBytes) {
+            bytes = static_cast<std::size_t>(kMostDataBytes - dataBytes_);
+            tooLarge = true;
+        }
+        int error = 0;
+        const std::size_t written = writeSome(fd_, chunk.data(), bytes, kHeaderBytes + dataBytes_, error);
+        dataBytes_ += static_cast<std::int64_t>(written) / kBytesPerFrame * kBytesPerFrame;
+        if (written < bytes || tooLarge) {
+            // Stop at the last whole frame written; nothing after it is captured any more.
+            fail(tooLarge ? Error::RecordingTooLarge : writeFailure(error));
+            kept_.store(dataBytes_ / kBytesPerFrame, std::memory_order_release);
+            writeHeader();
+            return any;
+        }
     }
 }
 
 void Recorder::writeLoop() {
+    auto lastHeader = std::chrono::steady_clock::now();
+    bool unwritten = false; // data in the file that the header does not count yet
     while (!quit_.load(std::memory_order_acquire)) {
-        if (!drain())
+        if (drain()) {
+            unwritten = true;
+        } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (unwritten && std::chrono::steady_clock::now() - lastHeader >= kHeaderPeriod) {
+            writeHeader();
+            lastHeader = std::chrono::steady_clock::now();
+            unwritten = false;
+        }
     }
     drain();
+    writeHeader();
 }
 
 Error Recorder::save(const std::string& path) const {
-    const std::int64_t dataBytes = std::min(frames() * kBytesPerFrame, fileBytes_);
+    const std::int64_t dataBytes = std::min(frames() * kBytesPerFrame, dataBytes_);
     if (dataBytes > std::int64_t{0xFFFFFFFF} - 36)
         return Error::SaveTooLong;
 
@@ -199,7 +275,7 @@ Error Recorder::save(const std::string& path) const {
     for (std::int64_t done = 0; ok && done < dataBytes;) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::int64_t>(buffer.size(), dataBytes - done));
-        const ssize_t n = pread(fd_, buffer.data(), want, done);
+        const ssize_t n = pread(fd_, buffer.data(), want, kHeaderBytes + done);
         if (n < 0 && errno == EINTR)
             continue;
         ok = n > 0 && writeAll(out, buffer.data(), static_cast<std::size_t>(n), 44 + done);
@@ -220,7 +296,7 @@ Error Recorder::save(const std::string& path) const {
 }
 
 int Recorder::openForReading() const {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_); // the file even if it was moved
     return open(self.c_str(), O_RDONLY | O_CLOEXEC);
 }
 

@@ -11,9 +11,16 @@
 namespace pikota::sound {
 
 // A new recording: the audio callback copies frames into a lock-free ring, and a writer thread appends
-// them to a private temporary file (created unlinked, so it disappears with the process whatever
-// happens). Memory stays the same for any length of recording, and a window that is busy for seconds
-// loses nothing. The ring holds about 12 s.
+// them to a WAV file in the recordings folder (see Recordings.h), locked while this recorder lives and
+// deleted when it goes. The file's header is brought up to date at least once a second and at every stop,
+// and its data is flushed to the disk with it, so that after a crash or a power cut the file plays with
+// all but the last second or so. Memory stays the same for any length of recording, and a window that is
+// busy for seconds loses nothing: the ring holds about 12 s.
+//
+// A recording that cannot be kept whole (the disk is full, a write fails, the file reaches the largest
+// size a WAV file or the process may have, or the writer falls a ring's length behind) stops there: from
+// then on nothing more is captured or written, everything before that point is kept, playable, and can be
+// saved, and failure() says why.
 class Recorder final : public InputSink {
 public:
     static constexpr int kRate = 44100;
@@ -25,24 +32,26 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Creates the temporary file; must succeed before anything else is used.
+    // Creates the recording's file; must succeed before anything else is used.
     Error create();
+    const std::string& path() const { return path_; }
 
     Error start(Stream& stream);
-    void stop(Stream& stream); // returns once every captured frame is in the temporary file
+    void stop(Stream& stream); // returns once every kept frame is in the file and its header says so
     bool running() const { return running_; }
 
-    // Frames captured so far (while recording, the ones still in the ring count too).
-    std::int64_t frames() const { return captured_.load(std::memory_order_acquire); }
-    // Frames that did not fit into the ring (the writer fell more than the ring's length behind).
-    std::int64_t lost() const { return lost_.load(std::memory_order_relaxed); }
+    // Frames kept so far (while recording, the ones still in the ring count too).
+    std::int64_t frames() const;
+    // Why the recording stopped being kept (RecordingDiskFull, RecordingWriteFailed, RecordingTooLarge,
+    // RecordingFellBehind), or None while every frame captured is kept.
+    Error failure() const { return static_cast<Error>(failure_.load(std::memory_order_acquire)); }
 
     // Writes the recording as a PCM WAV with the plain 44-byte header to `path`: first into a temporary
     // file in the same folder, then renamed over `path`, so a failure leaves nothing half-written and
     // an existing file untouched. Only while not recording.
     Error save(const std::string& path) const;
 
-    // A new descriptor of the temporary file, opened for reading (for playing the recording back).
+    // A new descriptor of the recording's file, opened for reading (for playing it back).
     int openForReading() const;
 
     void capture(const std::int16_t* in, std::size_t frames) override;
@@ -50,16 +59,19 @@ public:
 private:
     void writeLoop();
     bool drain();
+    void fail(Error reason);
+    void writeHeader();
 
     int fd_ = -1;
-    std::int64_t fileBytes_ = 0; // written by the writer thread only, read when it is joined
+    std::string path_;
+    std::int64_t dataBytes_ = 0; // written by the writer thread only, read when it is joined
     SpscRing<std::int16_t> ring_;
     std::thread writer_;
     std::atomic<bool> quit_{false};
-    std::atomic<bool> writeFailed_{false};
     bool running_ = false;
     std::atomic<std::int64_t> captured_{0};
-    std::atomic<std::int64_t> lost_{0};
+    std::atomic<std::int64_t> kept_; // frames in the file when writing failed; unbounded before
+    std::atomic<std::int32_t> failure_{0};
 };
 
 } // namespace pikota::sound

@@ -31,8 +31,15 @@ struct WaveAudioService::Device {
     std::unique_ptr<Player> player;
     std::unique_ptr<Stream> output;
     std::int64_t position = 0; // frames, while nothing plays or records
+    // A recording cut short is reported by "stop" and by the next "save", which then writes nothing;
+    // once a "save" has said so, what was kept can be saved.
+    bool cutReported = false;
 
-    bool isRecording() const { return recorder != nullptr; }
+    bool holdsRecording() const { return recorder != nullptr; }
+    // The reason a recording was cut short, while that has not been reported by a save.
+    Error unreportedCut() const {
+        return recorder && !cutReported ? recorder->failure() : Error::None;
+    }
     int rate() const { return recorder ? Recorder::kRate : player->rate(); }
 };
 
@@ -62,7 +69,12 @@ std::int32_t WaveAudioService::sendString(const char* command, char* reply, std:
 }
 
 bool WaveAudioService::errorString(std::int32_t code, char* text, std::uint32_t size) {
-    const char* message = errorText(code);
+    // A recording cut short says how much of it was kept.
+    std::string cut;
+    if (device_ && device_->recorder && static_cast<std::int32_t>(device_->recorder->failure()) == code)
+        cut = recordingCutText(device_->recorder->failure(),
+                               static_cast<double>(device_->recorder->frames()) / Recorder::kRate);
+    const char* message = cut.empty() ? errorText(code) : cut.c_str();
     if (!message || !text || size == 0)
         return false;
     std::size_t n = std::min<std::size_t>(std::strlen(message), size - 1);
@@ -107,13 +119,13 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         return play();
     case Verb::Stop:
         stop();
-        return Error::None;
+        return device.unreportedCut();
     case Verb::SeekToStart:
         stop();
         device.position = 0;
         return Error::None;
     case Verb::Record:
-        if (!device.isRecording())
+        if (!device.holdsRecording())
             return Error::CannotRecordIntoFile;
         if (device.player && device.player->running())
             return Error::PlaybackRunning;
@@ -122,10 +134,14 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         // A stopped recording goes on at its end.
         return device.recorder->start(*device.input);
     case Verb::Save:
-        if (!device.isRecording())
+        if (!device.holdsRecording())
             return Error::NotARecording;
         if (device.recorder->running())
             return Error::RecordingRunning;
+        if (const Error cut = device.unreportedCut(); cut != Error::None) {
+            device.cutReported = true;
+            return cut;
+        }
         return device.recorder->save(command.path);
     case Verb::Position:
         reply = std::to_string(toMilliseconds(position(), device.rate()));
@@ -141,15 +157,21 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
 }
 
 Error WaveAudioService::openFile(const std::string& path) {
+    // Opened without waiting and looked at before anything reads it: a named pipe, a device or a folder
+    // is refused at once instead of blocking the open or the read.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? Error::FileNotFound
+               : errno == EISDIR                   ? Error::NotAudio
+                                                   : Error::FileNotReadable;
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0)
-        return errno == EACCES ? Error::FileNotReadable : Error::FileNotFound;
-    if (!S_ISREG(info.st_mode))
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+        close(fd);
         return Error::NotAudio;
-    if (access(path.c_str(), R_OK) != 0)
-        return Error::FileNotReadable;
+    }
     SF_INFO format{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &format);
+    // libsndfile closes the descriptor when it fails as well.
+    SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
     if (!file)
         return Error::NotAudio;
     if (format.samplerate <= 0 || format.channels <= 0) {
@@ -180,7 +202,7 @@ Error WaveAudioService::openNew() {
 
 Error WaveAudioService::play() {
     Device& device = *device_;
-    if (device.isRecording()) {
+    if (device.holdsRecording()) {
         if (device.recorder->running())
             return Error::RecordingRunning;
         if (device.player && device.player->running())
@@ -192,16 +214,11 @@ Error WaveAudioService::play() {
         device.player.reset();
         const int fd = device.recorder->openForReading();
         if (fd < 0)
-            return Error::TempFileFailed;
+            return Error::RecordingFileFailed;
         SF_INFO format{};
-        format.samplerate = Recorder::kRate;
-        format.channels = Recorder::kChannels;
-        format.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
         SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
-        if (!file) {
-            close(fd);
-            return Error::TempFileFailed;
-        }
+        if (!file)
+            return Error::RecordingFileFailed;
         auto player =
             std::make_unique<Player>(file, Recorder::kRate, Recorder::kChannels, device.recorder->frames());
         std::unique_ptr<Stream> output;
@@ -242,7 +259,7 @@ std::int64_t WaveAudioService::position() {
 }
 
 std::int64_t WaveAudioService::length() const {
-    return device_->isRecording() ? device_->recorder->frames() : device_->player->frames();
+    return device_->holdsRecording() ? device_->recorder->frames() : device_->player->frames();
 }
 
 std::unique_ptr<SoundService> makeSoundService(std::shared_ptr<Engine> engine) {

@@ -1,6 +1,7 @@
 // The waveaudio device on the virtual engine: every command in every state, exact positions and
 // lengths, what is played, and what is recorded and saved.
 
+#include "platform/sound/Recordings.h"
 #include "platform/sound/VirtualEngine.h"
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +28,10 @@ protected:
     std::unique_ptr<SoundService> service = makeSoundService(engine);
     ScratchFolder folder;
     std::string reply;
+    // Recordings in progress go into this test's own state folder.
+    ScratchFolder state;
+    const bool stateSet = setenv("XDG_STATE_HOME", state.path().c_str(), 1) == 0;
+    std::filesystem::path recordings = state.path() / "pikota" / "recordings";
 
     // Sends like the program does: a fresh 256-byte buffer, and the error text after a failure.
     std::int32_t send(const std::string& command) {
@@ -84,6 +90,10 @@ TEST_F(SoundDevice, OpenRefusesWhatItCannotPlayAndLeavesTheAliasClosed) {
               code(Error::FileNotFound));
     EXPECT_EQ(send("open " + folder.file("text.wav") + " type waveaudio alias wfile"), code(Error::NotAudio));
     EXPECT_EQ(send("open " + folder.path().string() + " type waveaudio alias wfile"), code(Error::NotAudio));
+    // What is not a plain file is refused at once, never waited on: a named pipe, a device.
+    ASSERT_EQ(mkfifo(folder.file("pipe.wav").c_str(), 0600), 0);
+    EXPECT_EQ(send("open " + folder.file("pipe.wav") + " type waveaudio alias wfile"), code(Error::NotAudio));
+    EXPECT_EQ(send("open /dev/zero type waveaudio alias wfile"), code(Error::NotAudio));
     EXPECT_EQ(send("close wfile"), code(Error::NotOpen));
 
     const std::string file = rampFile(44100, 4410);
@@ -391,6 +401,55 @@ TEST_F(SoundDevice, ClosingTheServiceWhilePlayingOrRecordingIsClean) {
     engine->advance(10ms);
     service.reset();
     EXPECT_FALSE(engine->inputRunning());
+}
+
+// The recording lives in the state folder as a WAV file that is whole once stopped, locked while it is
+// held, and deleted by close.
+TEST_F(SoundDevice, ARecordingIsAWaveFileInTheStateFolderUntilClosed) {
+    ASSERT_EQ(send("open new type waveaudio alias wfile"), 0) << reply;
+    EXPECT_EQ(send("record wfile"), 0);
+    engine->advance(700ms);
+    EXPECT_EQ(send("stop wfile"), 0);
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(recordings))
+        files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].extension(), ".wav");
+    const Sound sound = readSound(files[0].string());
+    ASSERT_TRUE(sound.ok);
+    EXPECT_EQ(sound.info.frames, 30870);
+    EXPECT_EQ(sound.samples[2 * 1000], std::lround(sine(440, 1000, 44100) * 32767));
+    EXPECT_TRUE(UnsavedRecordings().empty()) << "a recording that is held is nobody's orphan";
+    EXPECT_EQ(send("close wfile"), 0);
+    EXPECT_FALSE(std::filesystem::exists(files[0]));
+}
+
+// A write that fails (here: the file-size limit of the process) stops the recording where it failed,
+// keeps what came before, and says so on stop and on the next save, which writes nothing; after that,
+// what was kept saves like any recording.
+TEST_F(SoundDevice, ARecordingCutShortKeepsWhatCameBeforeAndSaysSo) {
+    ASSERT_EQ(send("open new type waveaudio alias wfile"), 0) << reply;
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit limit = before;
+    limit.rlim_cur = 44 + 44100 * 4 + 2; // one second and half a frame
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    EXPECT_EQ(send("record wfile"), 0);
+    engine->advance(2500ms);
+    const std::int32_t stopped = send("stop wfile");
+    setrlimit(RLIMIT_FSIZE, &before);
+    ASSERT_EQ(stopped, code(Error::RecordingTooLarge));
+    EXPECT_NE(reply.find("1.0 秒"), std::string::npos) << reply;
+    EXPECT_EQ(length(), "1000");
+    EXPECT_EQ(send("record wfile"), code(Error::RecordingTooLarge)) << "never recorded on after a hole";
+
+    const std::string saved = folder.file("kept.wav");
+    EXPECT_EQ(send("save wfile \"" + saved + "\""), code(Error::RecordingTooLarge));
+    EXPECT_FALSE(std::filesystem::exists(saved));
+    ASSERT_EQ(send("save wfile \"" + saved + "\""), 0) << reply;
+    const Sound sound = readSound(saved);
+    ASSERT_EQ(sound.info.frames, 44100);
+    EXPECT_EQ(sound.samples[2 * 44099], std::lround(sine(440, 44099, 44100) * 32767));
 }
 
 } // namespace

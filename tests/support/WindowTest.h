@@ -42,6 +42,8 @@ protected:
     std::unique_ptr<frmMain> form;
 
     void SetUp() override {
+        // Recordings, and the ones a crash left behind, are looked for in the test's own folder.
+        qputenv("XDG_STATE_HOME", dir.filePath(QStringLiteral("state")).toLocal8Bit());
         SetSoundService(service);
         pikota::toolkit::setMsgBoxSeam([this](const pikota::toolkit::MsgRequest& r) {
             messages.push_back(r);

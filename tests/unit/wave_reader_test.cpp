@@ -1,9 +1,13 @@
 #include "tests/support/WavBytes.h"
 #include "wave/WaveReader.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -323,6 +327,24 @@ TEST_F(WaveReaderTest, FileIsClosedOnEveryPath) {
         EXPECT_THROW(Read(rate0), WaveFileError);
     }
     EXPECT_EQ(openFiles(), before);
+}
+
+// Only a plain file, or a link to one, is read. A named pipe would block the open for good; it, a device
+// and a folder named like a WAV file fail at once, before anything of the track changes.
+TEST_F(WaveReaderTest, WhatIsNotAPlainFileFailsAtOnce) {
+    const QString pipe = dir.filePath("pipe.wav");
+    ASSERT_EQ(mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    QDir(dir.path()).mkdir("folder.wav");
+    const QString good = Write("good.wav", Standard16(10, true));
+    const QString link = dir.filePath("link.wav");
+    ASSERT_TRUE(QFile::link(good, link));
+    for (const QString& path : {pipe, QStringLiteral("/dev/zero"), dir.filePath("folder.wav")}) {
+        track.FullScale = 123;
+        EXPECT_THROW(Read(path), WaveFileError) << path.toStdString();
+        EXPECT_EQ(track.FullScale, 123);
+    }
+    Read(link);
+    EXPECT_EQ(track.SampleLimit, 10);
 }
 
 } // namespace

@@ -11,6 +11,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace toolkit = pikota::toolkit;
 
 namespace {
@@ -169,6 +173,49 @@ TEST_F(MainWindowTest, ClearingSamplesTouchesOnlyItsOwnTrack) {
     EXPECT_EQ((*form->track1.RightSamples)[500000], 0);
     EXPECT_EQ(std::count(form->track1.LeftSamples->begin(), form->track1.LeftSamples->end(), 0), 500001);
     EXPECT_EQ((*form->track2.LeftSamples)[500000], 9);
+}
+
+// Recordings that an earlier run left behind when it crashed are reported once at start, with where
+// they are, and their folder is opened on Yes; a recording that a running program holds is not one.
+TEST_F(MainWindowTest, RecordingsLeftByACrashAreReportedAndTheirFolderOpened) {
+    const QString folder = dir.filePath(QStringLiteral("state/pikota/recordings"));
+    QDir().mkpath(folder);
+    QDir().mkpath(dir.filePath(QStringLiteral("bin")));
+    const QString orphan = file(QStringLiteral("state/pikota/recordings/pikota-2026-12-01-101010.wav"),
+                                pikota::test::Pcm16(2, 44100, std::vector<std::int16_t>(8, 1)));
+    const QString live = file(QStringLiteral("state/pikota/recordings/pikota-2026-12-01-111111.wav"), {});
+    const int held = ::open(live.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    const QString log = dir.filePath(QStringLiteral("opened.log"));
+    file(QStringLiteral("bin/xdg-open"),
+         QStringLiteral("#!/bin/sh\necho \"$#|$1\" >> '%1'\n").arg(log).toLocal8Bit());
+    QFile::setPermissions(dir.filePath(QStringLiteral("bin/xdg-open")), QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
+
+    for (const bool withOrphan : {true, false}) {
+        messages.clear();
+        if (!withOrphan)
+            QFile::remove(orphan);
+        form = std::make_unique<frmMain>();
+        QTest::qWait(50);
+        if (!withOrphan) {
+            EXPECT_TRUE(messages.empty());
+            continue;
+        }
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("保存されていない録音が 1 件あります。")));
+        EXPECT_TRUE(messages[0].text.contains(folder)) << messages[0].text.toStdString();
+        EXPECT_EQ(messages[0].buttons, toolkit::MsgButtons::YesNo);
+        QFile opened(log);
+        for (int i = 0; i < 100 && !opened.exists(); ++i)
+            QTest::qWait(20);
+        ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+        EXPECT_EQ(opened.readAll(), ("1|" + folder + "\n").toLocal8Bit());
+        EXPECT_TRUE(QFileInfo::exists(orphan) && QFileInfo::exists(live)) << "nothing is deleted";
+    }
+    qputenv("PATH", path);
+    ::close(held);
 }
 
 } // namespace
