@@ -2,10 +2,12 @@
 
 #include "platform/toolkit/PikotaVersion.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTranslator>
 
 namespace pikota::toolkit {
@@ -16,12 +18,17 @@ QString AppPath() { return QDir::cleanPath(QCoreApplication::applicationDirPath(
 
 Version AppVersion() { return {PIKOTA_VERSION_MAJOR, PIKOTA_VERSION_MINOR, PIKOTA_VERSION_PATCH}; }
 
-void InitApplication(QApplication& app) {
+void InitApplication(QCoreApplication& app) {
     app.setApplicationName(QStringLiteral("pikota"));
     app.setApplicationVersion(QStringLiteral("%1.%2.%3")
                                   .arg(PIKOTA_VERSION_MAJOR)
                                   .arg(PIKOTA_VERSION_MINOR)
                                   .arg(PIKOTA_VERSION_PATCH));
+    // Qt's file dialog keeps its folders in QSettings(UserScope, "QtProject"); with the
+    // user folder moved, that file is ~/.config/pikota/QtProject.conf.
+    const QString settings = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class QApplication;
+class QCoreApplication;
 
 namespace pikota::toolkit {
 
@@ -17,9 +17,12 @@ struct Version {
 };
 Version AppVersion();
 
-// Sets up the application object as the program needs it: its name and icon
-// and Qt's own Japanese translation, so that standard dialogs speak Japanese.
-void InitApplication(QApplication& app);
+// Sets up the application object as the program needs it: its name and version;
+// Qt's own Japanese translation, so that standard dialogs and the
+// command line's messages speak Japanese; and Qt's own settings (the file dialog's
+// last folder) kept under the program's name, ~/.config/pikota, rather than in
+// the QtProject.conf that every Qt program shares.
+void InitApplication(QCoreApplication& app);
 
 // Starts a program detached, without a shell; returns at once. False if it could not be started.
 bool StartProgram(const QString& program, const QStringList& arguments = {});
