@@ -2,8 +2,8 @@
 
 #include "platform/toolkit/PikotaVersion.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QSettings>
@@ -24,6 +24,8 @@ void InitApplication(QCoreApplication& app) {
                                   .arg(PIKOTA_VERSION_MAJOR)
                                   .arg(PIKOTA_VERSION_MINOR)
                                   .arg(PIKOTA_VERSION_PATCH));
+    // Wayland matches the window to the desktop entry, and so to its icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PIKOTA_APP_ID));
     // Qt's file dialog keeps its folders in QSettings(UserScope, "QtProject"); with the
     // user folder moved, that file is ~/.config/pikota/QtProject.conf.
     const QString settings = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);

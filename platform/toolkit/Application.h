@@ -17,8 +17,8 @@ struct Version {
 };
 Version AppVersion();
 
-// Sets up the application object as the program needs it: its name and version;
-// Qt's own Japanese translation, so that standard dialogs and the
+// Sets up the application object as the program needs it: its name, version and
+// desktop entry; Qt's own Japanese translation, so that standard dialogs and the
 // command line's messages speak Japanese; and Qt's own settings (the file dialog's
 // last folder) kept under the program's name, ~/.config/pikota, rather than in
 // the QtProject.conf that every Qt program shares.
