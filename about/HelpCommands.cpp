@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace toolkit = pikota::toolkit;
 
@@ -18,6 +19,12 @@ void deleteAbout() {
 } // namespace
 
 QString HelpFilePath(const QString& folder) { return QDir(folder).filePath(QStringLiteral("readme.txt")); }
+
+QString HelpFolder(const QString& programFolder) {
+    if (QFileInfo::exists(HelpFilePath(programFolder)))
+        return programFolder;
+    return QDir::cleanPath(programFolder + QStringLiteral("/" PIKOTA_HELP_FROM_PROGRAM));
+}
 
 void OpenHelpFile(const QString& folder) {
     // The path goes as one argument, so blanks or quotes in the folder stay part of it.

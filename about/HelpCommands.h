@@ -6,11 +6,16 @@
 
 class frmAbout;
 
+// The folder of the help file: the program's own folder when readme.txt is there
+// (as in the build tree), else the folder where an installation puts it, found
+// from the program's folder, so that a package and a staged install both work.
+QString HelpFolder(const QString& programFolder = pikota::toolkit::AppPath());
+
 // The Help menu's two commands.
 // Opens the help file, readme.txt in `folder`, in the desktop's text viewer.
 // Nothing checks that the file is there; a viewer that cannot be started is
 // reported in a message box.
-void OpenHelpFile(const QString& folder = pikota::toolkit::AppPath());
+void OpenHelpFile(const QString& folder = HelpFolder());
 
 // The help file's path in `folder`.
 QString HelpFilePath(const QString& folder);

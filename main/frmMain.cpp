@@ -67,6 +67,10 @@ void frmMain::connectHandlers() {
     connect(mnuFileEnd, &QAction::triggered, this, &frmMain::mnuFileEnd_Click);
     connect(mnuHelpHowto, &QAction::triggered, this, &frmMain::mnuHelpHowto_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+    connect(Picture1, &toolkit::PictureBox::fileDropped, this, &frmMain::Picture1_FileDropped);
+    connect(Picture3, &toolkit::PictureBox::fileDropped, this, &frmMain::Picture3_FileDropped);
+    Picture1->setDropFilter([this](const QString& path) { return TakesDrop(ui1, path); });
+    Picture3->setDropFilter([this](const QString& path) { return TakesDrop(ui2, path); });
 }
 
 void frmMain::Form_Load() {

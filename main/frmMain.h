@@ -5,6 +5,7 @@
 #include "wave/TrackControls.h"
 
 #include <QMainWindow>
+#include <QStringList>
 
 namespace pikota::toolkit {
 class LineShape;
@@ -95,8 +96,14 @@ public slots:
     void mnuFileEnd_Click();
     void mnuHelpHowto_Click();
     void mnuHelpAbout_Click();
+    void Picture1_FileDropped(const QString& path);
+    void Picture3_FileDropped(const QString& path);
 
 public:
+    // Files given from outside, as the command line names them: the first is loaded
+    // into track 1 and the second into track 2, each as its Load button loads a file.
+    void OpenFiles(const QStringList& paths);
+
     void DisableTransport1() { DisableTransport(ui1); }
     void DisableTransport2() { DisableTransport(ui2); }
     void EnableTransport1() { EnableTransport(ui1); }
@@ -129,6 +136,8 @@ private:
     void Pause(Track& track, const TrackControls& ui);
     void Stop(Track& track, const TrackControls& ui, const TrackControls& other);
     void PositionTick(const Track& track, const TrackControls& ui);
+    // A track's waveform box takes a dropped WAV file only while its Load button could be pressed.
+    static bool TakesDrop(const TrackControls& ui, const QString& path);
 };
 
 // The number that the leading characters of a device reply spell, or 0.

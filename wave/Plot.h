@@ -19,3 +19,5 @@ void PlotWaveform(const Track& track, const TrackControls& ui);
 
 // The Load button: pick a file, read it, draw it, remember it for playback.
 void LoadFile(Track& track, const TrackControls& ui, pikota::toolkit::CommonDialog& dialog, QWidget* parent);
+// The same load for a file given from outside (the command line, a drop): no dialog.
+void LoadFile(Track& track, const TrackControls& ui, const QString& path);

@@ -2,11 +2,13 @@
 
 #include "platform/toolkit/PikotaVersion.h"
 
-#include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTranslator>
 #include <QWidget>
 #include <QWindow>
@@ -19,12 +21,19 @@ QString AppPath() { return QDir::cleanPath(QCoreApplication::applicationDirPath(
 
 Version AppVersion() { return {PIKOTA_VERSION_MAJOR, PIKOTA_VERSION_MINOR, PIKOTA_VERSION_PATCH}; }
 
-void InitApplication(QApplication& app) {
+void InitApplication(QCoreApplication& app) {
     app.setApplicationName(QStringLiteral("pikota"));
     app.setApplicationVersion(QStringLiteral("%1.%2.%3")
                                   .arg(PIKOTA_VERSION_MAJOR)
                                   .arg(PIKOTA_VERSION_MINOR)
                                   .arg(PIKOTA_VERSION_PATCH));
+    // Wayland matches the window to the desktop entry, and so to its icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PIKOTA_APP_ID));
+    // Qt's file dialog keeps its folders in QSettings(UserScope, "QtProject"); with the
+    // user folder moved, that file is ~/.config/pikota/QtProject.conf.
+    const QString settings = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings);
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

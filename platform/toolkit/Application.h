@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class QApplication;
+class QCoreApplication;
 class QWidget;
 
 namespace pikota::toolkit {
@@ -18,9 +18,12 @@ struct Version {
 };
 Version AppVersion();
 
-// Sets up the application object as the program needs it: its name and icon
-// and Qt's own Japanese translation, so that standard dialogs speak Japanese.
-void InitApplication(QApplication& app);
+// Sets up the application object as the program needs it: its name, version and
+// desktop entry; Qt's own Japanese translation, so that standard dialogs and the
+// command line's messages speak Japanese; and Qt's own settings (the file dialog's
+// last folder) kept under the program's name, ~/.config/pikota, rather than in
+// the QtProject.conf that every Qt program shares.
+void InitApplication(QCoreApplication& app);
 
 // Shows a top-level window centred on its screen: placed before it shows, and placed again once it is
 // on the screen, when the window manager has put its frame around it, so that the whole frame is centred.

@@ -1,7 +1,9 @@
 #include "platform/toolkit/PictureBox.h"
 
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 #include <QWindow>
 
 #include <algorithm>
@@ -212,6 +214,46 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
     const QPointF user = toUser({std::floor(at.x()), std::floor(at.y())});
     emit mouseDown(event->button(), event->modifiers(), static_cast<float>(user.x()),
                    static_cast<float>(user.y()));
+}
+
+void PictureBox::setDropFilter(DropFilter accepts) {
+    dropFilter_ = std::move(accepts);
+    setAcceptDrops(static_cast<bool>(dropFilter_));
+}
+
+QString PictureBox::acceptedFile(const QDropEvent& event) const {
+    const QMimeData* data = event.mimeData();
+    // The file is only read, so the drop is taken as a copy: a move would let the
+    // file manager delete it.
+    if (!dropFilter_ || !data || !data->hasUrls() || !(event.possibleActions() & Qt::CopyAction))
+        return {};
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return {};
+    const QString path = urls.front().toLocalFile();
+    return dropFilter_(path) ? path : QString();
+}
+
+void PictureBox::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
+
+void PictureBox::dragMoveEvent(QDragMoveEvent* event) {
+    if (acceptedFile(*event).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void PictureBox::dropEvent(QDropEvent* event) {
+    const QString path = acceptedFile(*event);
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    emit fileDropped(path);
 }
 
 void PictureBox::resizeEvent(QResizeEvent* event) {

@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -101,14 +102,25 @@ public:
     QPointF toPixel(QPointF user) const;
     QPointF toUser(QPointF pixel) const;
 
+    // Files dragged onto the box: a drag of one local file is taken when `accepts`
+    // says yes to its path, asked as the drag enters, moves and drops, and the drop
+    // emits fileDropped. Without a filter (the default) the box takes no drops.
+    using DropFilter = std::function<bool(const QString& path)>;
+    void setDropFilter(DropFilter accepts);
+
 signals:
     // A mouse button went down: which one, the modifier keys, and the point in user units.
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+    // A local file was dropped onto the box and the drop filter took it.
+    void fileDropped(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     friend class LineShape;
@@ -137,6 +149,8 @@ private:
         double x1_, y1_, spanX_, spanY_, lastX_, lastY_;
     };
     void rebuildCanvas();
+    // The dragged file's path when the drop filter takes it, else empty.
+    QString acceptedFile(const QDropEvent& event) const;
     void paintOp(QPainter& painter, const Op& op) const;
     void record(const Op& op);
 
@@ -148,6 +162,7 @@ private:
     QImage canvas_;
     std::vector<QPoint> batchPixels_; // kept between batches to spare the allocation
     std::vector<std::unique_ptr<LineShape>> lines_;
+    DropFilter dropFilter_;
 };
 
 } // namespace pikota::toolkit
