@@ -2,7 +2,8 @@
 # The real program, driven through the X server as a user drives it: record 3 s of
 # the sound server's 440 Hz input on track 1 and save it; load a 1000 Hz tone on
 # track 2, play it to the end, and hear it on the sink's monitor.
-# usage: record_play_test.sh PIKOTA WAVPROBE   (under xvfb-run, with PULSE_SERVER set)
+# usage: record_play_test.sh PIKOTA WAVPROBE   (under xvfb-run, with PULSE_SERVER set to a server
+# that scripts/sound-server started)
 set -euo pipefail
 pikota=$1
 probe=$2
@@ -77,7 +78,9 @@ for _ in $(seq 1 10); do
     if enabled 631; then loaded=1; break; fi
 done
 [ -n "$loaded" ] || fail "track 2's play button is not enabled after the load"
-parecord --device=pikota_out.monitor --file-format=wav "$work/heard.wav" &
+# By name (pipewire-pulse takes @DEFAULT_MONITOR@ for the default source), with a short buffer
+# (by default parecord holds about 2 s, which is lost when it is stopped).
+parecord --device=pikota_out.monitor --latency-msec=20 --file-format=wav "$work/heard.wav" &
 rec=$!
 sleep 0.5
 press 631 "$row"
