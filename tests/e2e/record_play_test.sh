@@ -43,16 +43,28 @@ enabled() {
 all_enabled() {
     for x in 68 136 255 298 341 444 512 631 674 717; do enabled "$x" || return 1; done
 }
+# Waits for a dialog to come up (the program shows two windows), or with "gone" to go: a slow build
+# (the sanitizers) may take more than a second to answer a click.
+dialog() {
+    local shown
+    for _ in $(seq 1 100); do
+        shown=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
+        if [ "${1:-}" = gone ]; then [ "$shown" -le 1 ] && return 0; else [ "$shown" -ge 2 ] && return 0; fi
+        sleep 0.2
+    done
+    fail "the dialog did not ${1:-come up}"
+}
 
 # Track 1: 録音, OK on the ready message, ●, three seconds, ■, a name, Enter.
 press 136 "$row"
-sleep 0.7
+dialog
 xdotool key Return
-sleep 0.7
+dialog gone
 press 212 "$row"
 sleep 3
 press 341 "$row"
-sleep 0.7
+dialog
+sleep 0.3
 xdotool type --delay 10 "$work/recorded.wav"
 # The file name's completion list may still be up and take the first Enter.
 for _ in $(seq 1 10); do
@@ -68,7 +80,8 @@ within "$hz" 430 450 || fail "recorded $hz Hz, not 440 Hz"
 
 # Track 2: 読み込み, the tone, ▶, and listen on the monitor of the output.
 press 444 "$row"
-sleep 0.7
+dialog
+sleep 0.3
 xdotool key ctrl+a
 xdotool type --delay 10 "$work/tone.wav"
 loaded=
