@@ -1,7 +1,8 @@
 // bench_sound: how closely the real device (PortAudio through the ALSA default device) follows the
 // sound, measured against a PulseAudio server. Run by hand, not by ctest:
 //
-//     build/bin/bench_sound            (starts the private server in build/pulse unless PULSE_SERVER is set)
+//     build/bin/bench_sound            (starts a private server in build/sound/bench unless PULSE_SERVER
+//                                       is set; PIKOTA_SOUND_SERVER=pulseaudio or pipewire picks which)
 //     PIKOTA_BENCH_RECORD_SECONDS=10 build/bin/bench_sound   (shorter recording)
 //     PIKOTA_BENCH_DUMP=1 build/bin/bench_sound              (also prints the first positions and callbacks)
 //
@@ -15,6 +16,7 @@
 
 #include "platform/sound/PortAudioEngine.h"
 #include "platform/sound/WaveAudioService.h"
+#include "tests/device/SoundTestSupport.h"
 
 #include <sndfile.h>
 
@@ -381,12 +383,12 @@ void recording(SoundService& service, ProbeEngine& probe, const std::string& fol
 
 int main() {
     if (!std::getenv("PULSE_SERVER")) {
-        const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/pulse";
-        const std::string start =
-            std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server start '" + dir + "'";
-        if (std::system(start.c_str()) != 0)
+        const char* kind = std::getenv("PIKOTA_SOUND_SERVER");
+        const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/sound/bench";
+        const std::string start = std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server start '" + dir +
+                                  "' " + (kind ? kind : "") + " >/dev/null";
+        if (std::system(start.c_str()) != 0 || !pikota::sound::testing::useSoundServer(dir))
             return 1;
-        setenv("PULSE_SERVER", ("unix:" + dir + "/native").c_str(), 1);
     }
     const char* secondsText = std::getenv("PIKOTA_BENCH_RECORD_SECONDS");
     const int seconds = secondsText ? std::max(6, std::atoi(secondsText)) : 60;

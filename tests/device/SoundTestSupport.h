@@ -1,17 +1,21 @@
 #pragma once
 
 // Small helpers shared by the sound device tests: a scratch folder, WAV files written with libsndfile,
-// reading files back, and a frequency estimate from zero crossings.
+// reading files back, a frequency estimate from zero crossings, and the private sound servers that
+// scripts/sound-server starts.
 
 #include <sndfile.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <sys/types.h>
 #include <unistd.h>
 #include <vector>
 
@@ -98,6 +102,32 @@ double zeroCrossingFrequency(const std::vector<T>& samples, int channels, int ch
     }
     const double seconds = static_cast<double>(lastFrame - firstFrame) / rate;
     return seconds > 0 ? crossings / 2.0 / seconds : 0;
+}
+
+// Points this process at the private server that scripts/sound-server started in `dir` (for the test's
+// own server, the folder in PIKOTA_SOUND_SERVER_DIR): each NAME=VALUE line of dir/env, PULSE_SERVER and
+// XDG_RUNTIME_DIR, goes into the environment. False if there is no such file.
+inline bool useSoundServer(const std::string& dir) {
+    std::ifstream env(dir + "/env");
+    std::string line;
+    bool any = false;
+    while (std::getline(env, line)) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        setenv(line.substr(0, equals).c_str(), line.substr(equals + 1).c_str(), 1);
+        any = true;
+    }
+    return any;
+}
+
+// The process id that scripts/sound-server recorded in dir/<name>.pid, 0 if there is none: "server" is
+// the process that serves libpulse clients (pulseaudio or pipewire-pulse); a PipeWire server also has
+// "pipewire" (the graph) and "wireplumber".
+inline pid_t soundServerPid(const std::string& dir, const std::string& name = "server") {
+    pid_t pid = 0;
+    std::ifstream(dir + "/" + name + ".pid") >> pid;
+    return pid;
 }
 
 } // namespace pikota::sound::testing

@@ -8,7 +8,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 using namespace pikota::sound;
@@ -31,47 +30,57 @@ std::int32_t send(SoundService& service, const char* command, std::string& reply
 }
 
 TEST(SoundLateServer, OpenFailsWithoutTheServerAndSucceedsOnceItIsThere) {
-    const char* server = std::getenv("PULSE_SERVER");
-    ASSERT_NE(server, nullptr) << "needs the sound_server fixture";
-    const std::string real = server;
+    const char* dir = std::getenv("PIKOTA_SOUND_SERVER_DIR");
+    ASSERT_NE(dir, nullptr) << "needs a sound server fixture";
     auto service = makeSoundService();
     std::string reply;
 
-    setenv("PULSE_SERVER", "unix:/nonexistent/pikota/native", 1);
+    // Nowhere to go: neither the named socket nor a runtime folder with a server in it.
+    pikota::sound::testing::ScratchFolder nowhere;
+    setenv("PULSE_SERVER", ("unix:" + nowhere.file("native")).c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", nowhere.path().c_str(), 1);
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply),
               static_cast<int>(Error::NoInputDevice));
     EXPECT_NE(reply.find("サウンドサーバー"), std::string::npos) << reply;
     EXPECT_EQ(send(*service, "status wfile length", reply), static_cast<int>(Error::NotOpen));
 
-    setenv("PULSE_SERVER", real.c_str(), 1);
+    ASSERT_TRUE(pikota::sound::testing::useSoundServer(dir));
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "record wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "close wfile", reply), 0) << reply;
 }
 
 TEST(SoundLateServer, AServerThatDoesNotAnswerMakesOpenFailInsteadOfHanging) {
-    const std::string real = std::getenv("PULSE_SERVER");
+    const char* dir = std::getenv("PIKOTA_SOUND_SERVER_DIR");
+    const char* kind = std::getenv("PIKOTA_SOUND_SERVER");
+    ASSERT_TRUE(dir && kind) << "needs a sound server fixture";
+    // A second server of the same kind, frozen whole: for PipeWire the graph as well as pipewire-pulse.
     pikota::sound::testing::ScratchFolder folder;
+    const std::string frozen = folder.path().string();
     const std::string script = std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server";
-    ASSERT_EQ(std::system((script + " start " + folder.path().string()).c_str()), 0);
-    pid_t daemon = 0;
-    std::ifstream(folder.file("daemon.pid")) >> daemon;
-    ASSERT_GT(daemon, 0);
-    kill(daemon, SIGSTOP);
+    ASSERT_EQ(std::system((script + " start " + frozen + " " + kind + " >/dev/null").c_str()), 0);
+    const pid_t server = pikota::sound::testing::soundServerPid(frozen);
+    const pid_t graph = pikota::sound::testing::soundServerPid(frozen, "pipewire");
+    ASSERT_GT(server, 0);
+    kill(server, SIGSTOP);
+    if (graph > 0)
+        kill(graph, SIGSTOP);
 
     auto service = makeSoundService();
     std::string reply;
-    setenv("PULSE_SERVER", ("unix:" + folder.file("native")).c_str(), 1);
+    ASSERT_TRUE(pikota::sound::testing::useSoundServer(frozen));
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply),
               static_cast<int>(Error::DeviceNotResponding));
     EXPECT_EQ(send(*service, "status wfile length", reply), static_cast<int>(Error::NotOpen));
 
     // Once it answers again, the abandoned open finishes on its own and the device works again.
-    kill(daemon, SIGCONT);
-    setenv("PULSE_SERVER", real.c_str(), 1);
+    if (graph > 0)
+        kill(graph, SIGCONT);
+    kill(server, SIGCONT);
+    ASSERT_TRUE(pikota::sound::testing::useSoundServer(dir));
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "close wfile", reply), 0) << reply;
-    std::system((script + " stop " + folder.path().string()).c_str());
+    std::system((script + " stop " + frozen).c_str());
 }
 
 } // namespace

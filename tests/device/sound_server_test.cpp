@@ -1,4 +1,4 @@
-// The real device on PortAudio against the private headless PulseAudio of the sound_server fixture:
+// The real device on PortAudio against a private headless sound server (PulseAudio, or PipeWire):
 // what is played comes out of the default sink, and the 440 Hz default source is recorded and saved.
 
 #include "platform/sound/WaveAudioService.h"
@@ -19,7 +19,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Captures the default sink's monitor as mono 16-bit at 44100 Hz through pacat, for as long as it lives.
+// Captures the default sink's monitor as stereo 16-bit at 44100 Hz through pacat, for as long as it lives.
+// The monitor is named: pipewire-pulse 0.3.65 takes @DEFAULT_MONITOR@ for the default source. Stereo, for
+// the servers mix stereo down to mono differently (PulseAudio averages, PipeWire adds at -3 dB).
 class MonitorCapture {
 public:
     MonitorCapture() {
@@ -31,8 +33,8 @@ public:
             dup2(fds[1], STDOUT_FILENO);
             close(fds[0]);
             close(fds[1]);
-            execlp("pacat", "pacat", "--record", "--raw", "--format=s16le", "--rate=44100", "--channels=1",
-                   "--latency-msec=20", "--device=@DEFAULT_MONITOR@", static_cast<char*>(nullptr));
+            execlp("pacat", "pacat", "--record", "--raw", "--format=s16le", "--rate=44100", "--channels=2",
+                   "--latency-msec=20", "--device=pikota_out.monitor", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -54,9 +56,9 @@ public:
         reader_.join();
         close(fd_);
     }
-    std::size_t size() {
+    std::size_t frames() {
         std::lock_guard lock(mutex_);
-        return samples_.size();
+        return samples_.size() / 2;
     }
     std::vector<std::int16_t> samples() {
         std::lock_guard lock(mutex_);
@@ -106,7 +108,7 @@ TEST_F(SoundServer, WhatIsPlayedComesOutOfTheDefaultSink) {
     writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 66150,
                [](std::int64_t n, int) { return sine(1000, n, 44100); }); // 1.5 s
     MonitorCapture capture;
-    ASSERT_TRUE(waitFor([&] { return capture.size() > 4410; })) << "the monitor delivers nothing";
+    ASSERT_TRUE(waitFor([&] { return capture.frames() > 4410; })) << "the monitor delivers nothing";
 
     ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
     EXPECT_EQ(send("set wfile time format ms"), 0);
@@ -124,24 +126,26 @@ TEST_F(SoundServer, WhatIsPlayedComesOutOfTheDefaultSink) {
     }));
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     EXPECT_LE(positions.back(), 1500);
-    const std::size_t heard = capture.size();
-    ASSERT_TRUE(waitFor([&] { return capture.size() > heard + 13230; })); // 300 ms more
+    const std::size_t heard = capture.frames();
+    ASSERT_TRUE(waitFor([&] { return capture.frames() > heard + 13230; })); // 300 ms more
     EXPECT_EQ(send("close wfile"), 0);
 
-    // The loud part of the capture is the tone, as long as the file and at its frequency and level.
+    // The loud part of the capture's left channel is the tone, as long as the file and at its frequency
+    // and level.
     const std::vector<std::int16_t> samples = capture.samples();
-    std::size_t first = samples.size(), last = 0;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        if (std::abs(samples[i]) > 3000) {
-            first = std::min(first, i);
-            last = i;
+    const std::size_t frames = samples.size() / 2;
+    std::size_t first = frames, last = 0;
+    for (std::size_t f = 0; f < frames; ++f)
+        if (std::abs(samples[2 * f]) > 3000) {
+            first = std::min(first, f);
+            last = f;
         }
     ASSERT_LT(first, last) << "nothing came out";
     EXPECT_NEAR(static_cast<double>(last - first) / 44100, 1.5, 0.05);
-    EXPECT_NEAR(zeroCrossingFrequency(samples, 1, 0, 44100, first, last), 1000, 10);
+    EXPECT_NEAR(zeroCrossingFrequency(samples, 2, 0, 44100, first, last), 1000, 10);
     double energy = 0;
-    for (std::size_t i = first; i < last; ++i)
-        energy += static_cast<double>(samples[i]) * samples[i];
+    for (std::size_t f = first; f < last; ++f)
+        energy += static_cast<double>(samples[2 * f]) * samples[2 * f];
     EXPECT_NEAR(std::sqrt(energy / static_cast<double>(last - first)) / 32768, 0.5 / std::sqrt(2.0), 0.05);
 }
 

@@ -2,7 +2,8 @@
 # The real program, driven through the X server as a user drives it: record 3 s of
 # the sound server's 440 Hz input on track 1 and save it; load a 1000 Hz tone on
 # track 2, play it to the end, and hear it on the sink's monitor.
-# usage: record_play_test.sh PIKOTA WAVPROBE   (under xvfb-run, with PULSE_SERVER set)
+# usage: record_play_test.sh PIKOTA WAVPROBE   (under xvfb-run, with PULSE_SERVER set to a server
+# that scripts/sound-server started)
 set -euo pipefail
 pikota=$1
 probe=$2
@@ -42,16 +43,28 @@ enabled() {
 all_enabled() {
     for x in 68 136 255 298 341 444 512 631 674 717; do enabled "$x" || return 1; done
 }
+# Waits for a dialog to come up (the program shows two windows), or with "gone" to go: a slow build
+# (the sanitizers) may take more than a second to answer a click.
+dialog() {
+    local shown
+    for _ in $(seq 1 100); do
+        shown=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
+        if [ "${1:-}" = gone ]; then [ "$shown" -le 1 ] && return 0; else [ "$shown" -ge 2 ] && return 0; fi
+        sleep 0.2
+    done
+    fail "the dialog did not ${1:-come up}"
+}
 
 # Track 1: 録音, OK on the ready message, ●, three seconds, ■, a name, Enter.
 press 136 "$row"
-sleep 0.7
+dialog
 xdotool key Return
-sleep 0.7
+dialog gone
 press 212 "$row"
 sleep 3
 press 341 "$row"
-sleep 0.7
+dialog
+sleep 0.3
 xdotool type --delay 10 "$work/recorded.wav"
 # The file name's completion list may still be up and take the first Enter.
 for _ in $(seq 1 10); do
@@ -67,7 +80,8 @@ within "$hz" 430 450 || fail "recorded $hz Hz, not 440 Hz"
 
 # Track 2: 読み込み, the tone, ▶, and listen on the monitor of the output.
 press 444 "$row"
-sleep 0.7
+dialog
+sleep 0.3
 xdotool key ctrl+a
 xdotool type --delay 10 "$work/tone.wav"
 loaded=
@@ -77,7 +91,9 @@ for _ in $(seq 1 10); do
     if enabled 631; then loaded=1; break; fi
 done
 [ -n "$loaded" ] || fail "track 2's play button is not enabled after the load"
-parecord --device=pikota_out.monitor --file-format=wav "$work/heard.wav" &
+# By name (pipewire-pulse takes @DEFAULT_MONITOR@ for the default source), with a short buffer
+# (by default parecord holds about 2 s, which is lost when it is stopped).
+parecord --device=pikota_out.monitor --latency-msec=20 --file-format=wav "$work/heard.wav" &
 rec=$!
 sleep 0.5
 press 631 "$row"
