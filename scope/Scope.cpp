@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace toolkit = pikota::toolkit;
 
@@ -29,6 +30,8 @@ void DrawScopeTrace(toolkit::PictureBox& box, const SampleArray& samples, float 
     if (!std::isfinite(S))
         return;
     bool first = true;
+    thread_local std::vector<QPointF> lines;
+    lines.clear();
     for (std::int64_t i = 0; static_cast<double>(i) <= W; ++i) {
         // The start is a single-precision cursor and the offset a whole number, so the
         // sum is taken in single precision too; that decides which sample is nearest
@@ -40,14 +43,16 @@ void DrawScopeTrace(toolkit::PictureBox& box, const SampleArray& samples, float 
             continue; // before the first sample: the trace starts further right
         if (k > static_cast<float>(kLastSampleIndex))
             break; // past the last sample: the trace ends here
-        const double y = samples[static_cast<std::size_t>(k)];
+        const QPointF point(static_cast<double>(i), samples[static_cast<std::size_t>(k)]);
         if (first) {
-            box.pset(static_cast<double>(i), y, colour);
+            box.pset(point.x(), point.y(), colour);
             first = false;
         } else {
-            box.lineTo(static_cast<double>(i), y, colour);
+            lines.push_back(point);
         }
     }
+    // Drawn as one line after another from the dot, in one pass.
+    box.lineToBatch(lines, colour);
 }
 
 void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackControls& uim,

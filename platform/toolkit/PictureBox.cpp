@@ -33,16 +33,19 @@ LineShape::LineShape(PictureBox& box, double x1, double y1, double x2, double y2
     : box_(box), x1_(x1), y1_(y1), x2_(x2), y2_(y2), from_(box.toPixel({x1, y1})), to_(box.toPixel({x2, y2})),
       style_(style), width_(width), color_(color) {}
 
+// Only where the line was and where it is now are painted again.
 void LineShape::setX1(double x) {
+    box_.updateLine(from_, to_, width_);
     x1_ = x;
     from_.setX(box_.toPixel({x, 0}).x());
-    box_.update();
+    box_.updateLine(from_, to_, width_);
 }
 
 void LineShape::setX2(double x) {
+    box_.updateLine(from_, to_, width_);
     x2_ = x;
     to_.setX(box_.toPixel({x, 0}).x());
-    box_.update();
+    box_.updateLine(from_, to_, width_);
 }
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), back_(palette().color(QPalette::Button)) {
@@ -152,6 +155,42 @@ void PictureBox::lineTo(double x, double y, const QColor& color) {
     update();
 }
 
+void PictureBox::lineToBatch(std::span<const QPointF> points, const QColor& color) {
+    if (points.empty())
+        return;
+    const int s = useScale();
+    const QRgb rgb = color.rgb();
+    const std::size_t first = ops_.size();
+    for (const QPointF& p : points) {
+        ops_.push_back({Op::Line, rgb, current_, p, s});
+        current_ = p;
+    }
+    if (!canvas_.isNull()) {
+        // The lines one by one, as lineTo draws them, handed to the painter in one call.
+        QPainter painter(&canvas_);
+        painter.setPen(color);
+        const Mapper map(scale_, size());
+        batchLines_.clear();
+        for (std::size_t i = first; i < ops_.size(); ++i) {
+            const QPointF from = map(ops_[i].from), to = map(ops_[i].to);
+            if (finite(from) && finite(to))
+                batchLines_.emplace_back(pixelOf(from), pixelOf(to));
+        }
+        painter.drawLines(batchLines_.data(), static_cast<int>(batchLines_.size()));
+    }
+    update();
+}
+
+void PictureBox::updateLine(QPointF a, QPointF b, int width) {
+    if (!finite(a) || !finite(b))
+        return update();
+    const int margin = width + 1;
+    update(QRectF(pixelOf(a), pixelOf(b))
+               .normalized()
+               .toAlignedRect()
+               .adjusted(-margin, -margin, margin, margin));
+}
+
 void PictureBox::paintOp(QPainter& painter, const Op& op) const {
     const Scale& s = scales_[static_cast<std::size_t>(op.scale)];
     const Mapper map(s, size());
@@ -174,7 +213,10 @@ void PictureBox::rebuildCanvas() {
         canvas_ = QImage();
         return;
     }
-    canvas_ = QImage(size(), QImage::Format_RGB32);
+    // The image is kept while the box keeps its size: erasing happens ten times a second while a
+    // track plays.
+    if (canvas_.size() != size())
+        canvas_ = QImage(size(), QImage::Format_RGB32);
     canvas_.fill(back_);
     QPainter painter(&canvas_);
     for (const Op& op : ops_)

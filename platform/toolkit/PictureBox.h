@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QLine>
 #include <QPointF>
 #include <QWidget>
 
@@ -87,6 +88,8 @@ public:
     void psetBatch(std::span<const QPointF> points, const QColor& color);
     // Draws from the current drawing position to (x, y), which becomes current.
     void lineTo(double x, double y, const QColor& color);
+    // The same as lineTo for every point in turn, painted in one pass.
+    void lineToBatch(std::span<const QPointF> points, const QColor& color);
     QPointF currentPosition() const { return current_; }
 
     // Everything drawn since the last erase, oldest first.
@@ -149,6 +152,8 @@ private:
         double x1_, y1_, spanX_, spanY_, lastX_, lastY_;
     };
     void rebuildCanvas();
+    // Repaints the strip of the box that a line shape from a to b covers.
+    void updateLine(QPointF a, QPointF b, int width);
     // The dragged file's path when the drop filter takes it, else empty.
     QString acceptedFile(const QDropEvent& event) const;
     void paintOp(QPainter& painter, const Op& op) const;
@@ -161,6 +166,7 @@ private:
     QPointF current_;
     QImage canvas_;
     std::vector<QPoint> batchPixels_; // kept between batches to spare the allocation
+    std::vector<QLine> batchLines_;
     std::vector<std::unique_ptr<LineShape>> lines_;
     DropFilter dropFilter_;
 };

@@ -111,7 +111,7 @@ TEST(PictureBoxDrawing, LinesStartAtTheCurrentDrawingPosition) {
     EXPECT_EQ(b.at(20, 20), QColor(Qt::blue).rgb());
 }
 
-TEST(PictureBoxDrawing, ABatchOfPointsLooksLikeThePointsOneByOne) {
+TEST(PictureBoxDrawing, BatchesLookLikeTheirPointsAndLinesOneByOne) {
     Box one(200, 60), batch(200, 60);
     std::vector<QPointF> points;
     for (int i = 0; i <= 1000; i += 5)
@@ -124,6 +124,25 @@ TEST(PictureBoxDrawing, ABatchOfPointsLooksLikeThePointsOneByOne) {
     EXPECT_EQ(one.box->canvas(), batch.box->canvas());
     EXPECT_EQ(batch.box->drawing().size(), points.size());
     EXPECT_EQ(batch.box->currentPosition(), points.back());
+
+    // Lines on from the current position, the same way, steep and flat, and across points that cannot be
+    // drawn.
+    for (std::size_t i = 0; i < points.size(); ++i)
+        points[i] = {points[i].x(), i % 7 == 3 ? NAN : (i % 2 ? -1.0 : 0.3) * points[i].y()};
+    for (const QPointF& p : points)
+        one.box->lineTo(p.x(), p.y(), Qt::red);
+    batch.box->lineToBatch(points, Qt::red);
+    EXPECT_EQ(one.box->canvas(), batch.box->canvas());
+    const auto same = [](QPointF a, QPointF b) {
+        return QString::number(a.x()) + QString::number(a.y()) ==
+               QString::number(b.x()) + QString::number(b.y());
+    };
+    ASSERT_EQ(one.box->drawing().size(), batch.box->drawing().size());
+    for (std::size_t i = 0; i < one.box->drawing().size(); ++i) {
+        const auto& a = one.box->drawing()[i];
+        const auto& b = batch.box->drawing()[i];
+        ASSERT_TRUE(a.kind == b.kind && same(a.from, b.from) && same(a.to, b.to) && a.color == b.color) << i;
+    }
 }
 
 TEST(PictureBoxDrawing, EraseKeepsScaleBackgroundAndLineShapes) {
