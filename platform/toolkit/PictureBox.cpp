@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace pikota::toolkit {
 
@@ -15,15 +16,49 @@ namespace {
 
 bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
-// The pixel that a point in logical coordinates falls on. The painter fills the
-// pixel at integer coordinates exactly, for points and for one-pixel lines.
+// The pixel that a point in logical coordinates falls on.
 QPoint pixelOf(QPointF p) {
-    // Far-off points are clipped by the painter, but kept in a range it handles exactly.
+    // Far-off points are clipped, but kept in a range that integer arithmetic handles exactly.
     constexpr double far = 1e6;
     // A hair below a whole pixel is that pixel: rounding must not move a point off the last column.
     constexpr double hair = 1e-6;
     return {static_cast<int>(std::floor(std::clamp(p.x() + hair, -far, far))),
             static_cast<int>(std::floor(std::clamp(p.y() + hair, -far, far)))};
+}
+
+void plot(QImage& image, int x, int y, QRgb rgb) {
+    if (x >= 0 && y >= 0 && x < image.width() && y < image.height())
+        reinterpret_cast<QRgb*>(image.scanLine(y))[x] = rgb;
+}
+
+// a / b rounded down, for b > 0.
+qint64 floorDiv(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// A line one pixel wide from a to b, both ends included: in each column (each row, for a steep line) the
+// pixel nearest the line, halves toward larger coordinates. Only the steps inside the image are taken.
+void rasterLine(QImage& image, QPoint a, QPoint b, QRgb rgb) {
+    const bool steep = std::abs(b.y() - a.y()) > std::abs(b.x() - a.x());
+    const qint64 major0 = steep ? a.y() : a.x();
+    const qint64 minor0 = steep ? a.x() : a.y();
+    const qint64 dMajor = steep ? b.y() - a.y() : b.x() - a.x();
+    const qint64 dMinor = steep ? b.x() - a.x() : b.y() - a.y();
+    const qint64 n = std::abs(dMajor);
+    if (n == 0) {
+        plot(image, a.x(), a.y(), rgb);
+        return;
+    }
+    const qint64 step = dMajor > 0 ? 1 : -1;
+    const qint64 last = (steep ? image.height() : image.width()) - 1;
+    const qint64 from = std::max<qint64>(0, step > 0 ? -major0 : major0 - last);
+    const qint64 to = std::min<qint64>(n, step > 0 ? last - major0 : major0);
+    for (qint64 i = from; i <= to; ++i) {
+        const auto major = static_cast<int>(major0 + step * i);
+        const auto minor = static_cast<int>(minor0 + floorDiv(2 * i * dMinor + n, 2 * n));
+        if (steep)
+            plot(image, minor, major, rgb);
+        else
+            plot(image, major, minor, rgb);
+    }
 }
 
 } // namespace
@@ -95,10 +130,7 @@ void PictureBox::cls() {
 
 void PictureBox::record(const Op& op) {
     ops_.push_back(op);
-    if (canvas_.isNull())
-        return;
-    QPainter painter(&canvas_);
-    paintOp(painter, ops_.back());
+    paintOps(ops_.size() - 1);
 }
 
 int PictureBox::useScale() {
@@ -119,31 +151,13 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
         return;
     const int s = useScale();
     const QRgb rgb = color.rgb();
-    const std::size_t needed = ops_.size() + points.size();
-    if (ops_.capacity() < needed)
-        ops_.reserve(std::max(needed, 2 * ops_.capacity()));
+    const std::size_t first = ops_.size();
+    if (ops_.capacity() < first + points.size())
+        ops_.reserve(std::max(first + points.size(), 2 * ops_.capacity()));
     for (const QPointF& p : points)
         ops_.push_back({Op::Point, rgb, p, p, s});
     current_ = points.back();
-    if (canvas_.isNull()) {
-        update();
-        return;
-    }
-    // The pixels that lie on the canvas; the painter would clip the others anyway.
-    const int w = width(), h = height();
-    const Mapper map(scale_, size());
-    batchPixels_.clear();
-    for (const QPointF& p : points) {
-        const QPointF px = map(p);
-        if (!finite(px))
-            continue;
-        const QPoint q = pixelOf(px);
-        if (q.x() >= 0 && q.x() < w && q.y() >= 0 && q.y() < h)
-            batchPixels_.push_back(q);
-    }
-    QPainter painter(&canvas_);
-    painter.setPen(color);
-    painter.drawPoints(batchPixels_.data(), static_cast<int>(batchPixels_.size()));
+    paintOps(first);
     update();
 }
 
@@ -165,19 +179,7 @@ void PictureBox::lineToBatch(std::span<const QPointF> points, const QColor& colo
         ops_.push_back({Op::Line, rgb, current_, p, s});
         current_ = p;
     }
-    if (!canvas_.isNull()) {
-        // The lines one by one, as lineTo draws them, handed to the painter in one call.
-        QPainter painter(&canvas_);
-        painter.setPen(color);
-        const Mapper map(scale_, size());
-        batchLines_.clear();
-        for (std::size_t i = first; i < ops_.size(); ++i) {
-            const QPointF from = map(ops_[i].from), to = map(ops_[i].to);
-            if (finite(from) && finite(to))
-                batchLines_.emplace_back(pixelOf(from), pixelOf(to));
-        }
-        painter.drawLines(batchLines_.data(), static_cast<int>(batchLines_.size()));
-    }
+    paintOps(first);
     update();
 }
 
@@ -191,21 +193,30 @@ void PictureBox::updateLine(QPointF a, QPointF b, int width) {
                .adjusted(-margin, -margin, margin, margin));
 }
 
-void PictureBox::paintOp(QPainter& painter, const Op& op) const {
-    const Scale& s = scales_[static_cast<std::size_t>(op.scale)];
-    const Mapper map(s, size());
-    const QPointF to = map(op.to);
-    if (!finite(to))
+void PictureBox::paintOps(std::size_t first) {
+    if (canvas_.isNull())
         return;
-    painter.setPen(QColor::fromRgb(op.color));
-    if (op.kind == Op::Point) {
-        painter.drawPoint(pixelOf(to));
-        return;
+    // Ops of one batch share their scale: the mapping is made once for a run of them.
+    int scale = -1;
+    std::optional<Mapper> map;
+    for (std::size_t i = first; i < ops_.size(); ++i) {
+        const Op& op = ops_[i];
+        if (op.scale != scale) {
+            scale = op.scale;
+            map.emplace(scales_[static_cast<std::size_t>(scale)], size());
+        }
+        const QPointF to = (*map)(op.to);
+        if (!finite(to))
+            continue;
+        const QPoint end = pixelOf(to);
+        if (op.kind == Op::Point) {
+            plot(canvas_, end.x(), end.y(), op.color);
+            continue;
+        }
+        const QPointF from = (*map)(op.from);
+        if (finite(from))
+            rasterLine(canvas_, pixelOf(from), end, op.color);
     }
-    const QPointF from = map(op.from);
-    if (!finite(from))
-        return;
-    painter.drawLine(pixelOf(from), pixelOf(to));
 }
 
 void PictureBox::rebuildCanvas() {
@@ -218,9 +229,7 @@ void PictureBox::rebuildCanvas() {
     if (canvas_.size() != size())
         canvas_ = QImage(size(), QImage::Format_RGB32);
     canvas_.fill(back_);
-    QPainter painter(&canvas_);
-    for (const Op& op : ops_)
-        paintOp(painter, op);
+    paintOps(0);
 }
 
 LineShape& PictureBox::addLine(double x1, double y1, double x2, double y2, Qt::PenStyle style, int width,

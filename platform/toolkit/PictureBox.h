@@ -2,7 +2,6 @@
 
 #include <QColor>
 #include <QImage>
-#include <QLine>
 #include <QPointF>
 #include <QWidget>
 
@@ -156,7 +155,8 @@ private:
     void updateLine(QPointF a, QPointF b, int width);
     // The dragged file's path when the drop filter takes it, else empty.
     QString acceptedFile(const QDropEvent& event) const;
-    void paintOp(QPainter& painter, const Op& op) const;
+    // Draws ops_[first] and every op after it into the kept image.
+    void paintOps(std::size_t first);
     void record(const Op& op);
 
     QColor back_;
@@ -165,8 +165,6 @@ private:
     std::vector<Op> ops_;
     QPointF current_;
     QImage canvas_;
-    std::vector<QPoint> batchPixels_; // kept between batches to spare the allocation
-    std::vector<QLine> batchLines_;
     std::vector<std::unique_ptr<LineShape>> lines_;
     DropFilter dropFilter_;
 };
