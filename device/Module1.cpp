@@ -36,18 +36,12 @@ pikota::sound::SoundService* CurrentSoundService() {
 void SetSoundService(pikota::sound::SoundService* service) { g_service = service; }
 
 std::int32_t SendMciCommand(const QString& command, QString& reply) {
-    Buffer buffer{};
     const QByteArray narrow = command.toLocal8Bit();
-    pikota::sound::SoundService* service = CurrentSoundService();
-    const std::int32_t code = service->sendString(narrow.constData(), buffer.data(), kBufferSize);
-    if (code != 0) {
-        // The error text goes over whatever the device left; a device that knows no
-        // text for the code leaves the buffer as it was, but never a partial reply.
-        if (!service->errorString(code, buffer.data(), kBufferSize))
-            buffer.fill('\0');
-    }
-    takeText(buffer, reply);
-    return code;
+    const pikota::sound::CommandResult result =
+        pikota::sound::SendCommand(*CurrentSoundService(), narrow.constData());
+    if (result.text)
+        reply = QString::fromLocal8Bit(result.text->data(), static_cast<qsizetype>(result.text->size()));
+    return result.code;
 }
 
 QString GetShortPath(const QString& path) {

@@ -23,7 +23,8 @@ std::string recordingCutText(Error reason, double keptSeconds) {
     if (keptSeconds >= 0) {
         // One decimal, with "." whatever the locale.
         char number[32];
-        const auto end = std::to_chars(number, number + sizeof number, keptSeconds, std::chars_format::fixed, 1);
+        const auto end =
+            std::to_chars(number, number + sizeof number, keptSeconds, std::chars_format::fixed, 1);
         text += "、録音は " + std::string(number, end.ptr) + " 秒のところで止まりました。";
     } else {
         text += "、録音は途中で止まりました。";
@@ -74,7 +75,8 @@ const char* errorText(std::int32_t code) {
     case Error::NotAudio:
         return "指定されたファイルは再生できる音声ファイルではありません。";
     case Error::RecordingFileFailed:
-        return "録音用のファイルを作れません。ディスクの空きと、録音を置くフォルダーに書き込めるかを確認してください。";
+        return "録音用のファイルを作れません。ディスクの空きと、録音を置くフォルダーに書き込めるかを確認して"
+               "ください。";
     case Error::SaveFolderMissing:
         return "保存先のフォルダーが見つかりません。";
     case Error::SaveFolderNotWritable:

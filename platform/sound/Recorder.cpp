@@ -7,8 +7,8 @@
 #include <bit>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>

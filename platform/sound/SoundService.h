@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace pikota::sound {
 
@@ -19,5 +21,20 @@ public:
     // Returns false (and writes nothing) for a code it does not know.
     virtual bool errorString(std::int32_t code, char* text, std::uint32_t size) = 0;
 };
+
+// The size of the reply buffer that every caller hands to the device.
+inline constexpr std::uint32_t kReplySize = 256;
+
+// What one command brings back: its code, and the device's reply (code 0) or error text (any other code).
+struct CommandResult {
+    std::int32_t code = 0;
+    // The text before the first NUL of the reply buffer; nullopt when the buffer holds no NUL.
+    std::optional<std::string> text;
+};
+
+// Sends one command the way the program does: a fresh reply buffer of kReplySize bytes, all NUL, and
+// after a failure the error text for the code written over whatever the device left there (nothing, when
+// the device knows no text for the code).
+CommandResult SendCommand(SoundService& service, const char* command);
 
 } // namespace pikota::sound

@@ -37,9 +37,7 @@ struct WaveAudioService::Device {
 
     bool holdsRecording() const { return recorder != nullptr; }
     // The reason a recording was cut short, while that has not been reported by a save.
-    Error unreportedCut() const {
-        return recorder && !cutReported ? recorder->failure() : Error::None;
-    }
+    Error unreportedCut() const { return recorder && !cutReported ? recorder->failure() : Error::None; }
     int rate() const { return recorder ? Recorder::kRate : player->rate(); }
 };
 

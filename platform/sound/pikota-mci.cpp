@@ -17,14 +17,10 @@ int main() {
     while (std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        char reply[256] = {};
-        const std::int32_t code = service->sendString(line.c_str(), reply, sizeof reply);
-        if (code != 0 && !service->errorString(code, reply, sizeof reply))
-            reply[0] = '\0';
-        std::printf("%d\t%s\n", static_cast<int>(code), reply);
+        const auto result = pikota::sound::SendCommand(*service, line.c_str());
+        std::printf("%d\t%s\n", static_cast<int>(result.code), result.text.value_or("").c_str());
         std::fflush(stdout);
     }
-    char reply[256] = {};
-    service->sendString("close wfile", reply, sizeof reply);
+    pikota::sound::SendCommand(*service, "close wfile");
     return 0;
 }

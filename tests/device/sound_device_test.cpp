@@ -35,13 +35,10 @@ protected:
 
     // Sends like the program does: a fresh 256-byte buffer, and the error text after a failure.
     std::int32_t send(const std::string& command) {
-        char buffer[256];
-        std::memset(buffer, 'x', sizeof buffer);
-        const std::int32_t result = service->sendString(command.c_str(), buffer, sizeof buffer);
-        if (result != 0)
-            service->errorString(result, buffer, sizeof buffer);
-        reply = std::string(buffer, strnlen(buffer, sizeof buffer));
-        return result;
+        const CommandResult result = SendCommand(*service, command.c_str());
+        EXPECT_TRUE(result.text) << "no NUL in the reply to " << command;
+        reply = result.text.value_or("");
+        return result.code;
     }
     std::string status(const char* what) {
         EXPECT_EQ(send(std::string("status wfile ") + what), 0) << reply;

@@ -21,12 +21,9 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:_dl_init\n";
 namespace {
 
 std::int32_t send(SoundService& service, const char* command, std::string& reply) {
-    char buffer[256] = {};
-    const std::int32_t result = service.sendString(command, buffer, sizeof buffer);
-    if (result != 0)
-        service.errorString(result, buffer, sizeof buffer);
-    reply = buffer;
-    return result;
+    const CommandResult result = SendCommand(service, command);
+    reply = result.text.value_or("");
+    return result.code;
 }
 
 TEST(SoundLateServer, OpenFailsWithoutTheServerAndSucceedsOnceItIsThere) {
