@@ -10,11 +10,17 @@
 //     logged with the time its first frame reaches the listener, and the frame heard at any moment
 //     follows from that log;
 //   - the slope of position against wall time over 5 s (1.000 is right);
+//   - the error of the position against what the default sink plays, from its monitor (a ramp file whose
+//     every frame says which it is), and the slope of position against the sound; also across a 50 ms
+//     freeze of each process of the server (SIGSTOP, SIGCONT) when the server's pid files are known
+//     (PIKOTA_SOUND_SERVER_DIR, or the private server the bench starts itself);
 //   - the delay from the moment the last frame is heard to the first "status" that gives position = length;
 //   - frames lost while recording with both cores loaded, and the memory growth during the recording.
 
 #include "platform/sound/PortAudioEngine.h"
 #include "platform/sound/WaveAudioService.h"
+#include "tests/support/SinkMonitor.h"
+#include "tests/support/SoundServerProcesses.h"
 
 #include <sndfile.h>
 
@@ -253,6 +259,124 @@ void positionAndSlope(SoundService& service, ProbeEngine& probe, const std::stri
                             : (log.front().dac - samples.front().stream) * 1000 + samples.front().wallMs);
 }
 
+struct Stats {
+    double mean = 0, p95 = 0, max = 0;
+    std::size_t count = 0;
+};
+
+Stats stats(const std::vector<double>& errors) {
+    Stats s;
+    s.count = errors.size();
+    if (errors.empty())
+        return s;
+    std::vector<double> absolute;
+    for (double e : errors) {
+        s.mean += e;
+        absolute.push_back(std::abs(e));
+    }
+    s.mean /= static_cast<double>(errors.size());
+    std::sort(absolute.begin(), absolute.end());
+    s.p95 = absolute[absolute.size() * 95 / 100];
+    s.max = absolute.back();
+    return s;
+}
+
+// Plays the ramp, asks for the position every 7-13 ms, and compares it with what the sink's monitor heard
+// at that moment. With `freezeName`, that process of the server is stopped for 50 ms at 2 s.
+void sinkPosition(SoundService& service, const std::string& ramp, std::int64_t rampFrames,
+                  const pikota::test::ServerProcess* frozen) {
+    pikota::test::SinkMonitor monitor(44100, 10);
+    monitor.waitForMore(4410);
+    send(service, "open " + ramp + " type waveaudio alias wfile");
+    send(service, "set wfile time format ms");
+    const long length = std::stol(send(service, "status wfile length"));
+    struct Sample {
+        Clock::time_point when;
+        double wallMs;
+        long positionMs;
+        double monitorSample; // the capture's sample the sink plays, by the server's account
+    };
+    std::vector<Sample> samples;
+    const auto start = Clock::now();
+    send(service, "play wfile");
+    bool froze = false;
+    double frozeAtMs = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::microseconds(7000 + std::rand() % 6000));
+        const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (frozen && !froze && wall >= 2000) {
+            frozeAtMs = wall;
+            pikota::test::freeze(frozen->pid, std::chrono::milliseconds(50));
+            froze = true;
+        }
+        const auto before = Clock::now();
+        const double playing1 = monitor.playingNow();
+        const long position = std::stol(send(service, "status wfile position"));
+        const double playing2 = monitor.playingNow();
+        const auto after = Clock::now();
+        samples.push_back({before + (after - before) / 2,
+                           std::chrono::duration<double, std::milli>(after - start).count(), position,
+                           (playing1 + playing2) / 2});
+        if (position >= length || wall > 20000)
+            break;
+    }
+    monitor.waitForMore(4410);
+    send(service, "close wfile");
+    const auto captured = monitor.samples();
+    const auto chunks = monitor.chunks();
+
+    // The frame the sink plays by the server's clock of the monitor, and by the moments chunks arrived.
+    const auto byClock = [&](const Sample& s) {
+        const auto at = static_cast<std::size_t>(std::max(0.0, s.monitorSample));
+        return s.monitorSample < 0 || at >= captured.size()
+                   ? -1.0
+                   : pikota::test::rampFrame(captured[at], rampFrames);
+    };
+    std::vector<double> early, late, all, arrival;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    for (const Sample& s : samples) {
+        const double played = byClock(s);
+        if (played < 0 || s.wallMs < 500 || s.positionMs >= length - 100)
+            continue;
+        const double arrived = pikota::test::playedAt(captured, chunks, s.when, rampFrames, 44100);
+        if (arrived >= 0)
+            arrival.push_back(static_cast<double>(s.positionMs) - arrived * 1000 / 44100);
+        const double playedMs = played * 1000 / 44100;
+        const double error = static_cast<double>(s.positionMs) - playedMs;
+        all.push_back(error);
+        if (!frozen || s.wallMs < frozeAtMs)
+            early.push_back(error);
+        else if (s.wallMs > frozeAtMs + 100)
+            late.push_back(error);
+        sx += playedMs;
+        sy += static_cast<double>(s.positionMs);
+        sxx += playedMs * playedMs;
+        sxy += playedMs * static_cast<double>(s.positionMs);
+        ++n;
+    }
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    if (std::getenv("PIKOTA_BENCH_DUMP"))
+        for (const Sample& s : samples)
+            std::printf("  %8.1f ms  position %5ld  sink %8.1f  arrived %8.1f\n", s.wallMs, s.positionMs,
+                        byClock(s) * 1000 / 44100,
+                        pikota::test::playedAt(captured, chunks, s.when, rampFrames, 44100) * 1000 / 44100);
+    if (!frozen) {
+        const Stats e = stats(all), a = stats(arrival);
+        std::printf("position vs sink monitor   %zu samples: mean %+.1f ms, p95 |e| %.1f ms, max |e| %.1f ms "
+                    "(server's clock of the monitor);\n"
+                    "                           mean %+.1f ms, max |e| %.1f ms (moments the monitor's chunks "
+                    "arrived); slope against the sound %.4f\n",
+                    e.count, e.mean, e.p95, e.max, a.mean, a.max, slope);
+    } else {
+        const Stats a = stats(early), b = stats(late);
+        std::printf(
+            "%-14s frozen 50 ms: before: mean %+.1f ms, max |e| %.1f ms; after: mean %+.1f ms, p95 |e| "
+            "%.1f ms, max |e| %.1f ms; slope against the sound %.4f\n",
+            frozen->name.c_str(), a.mean, a.max, b.mean, b.p95, b.max, slope);
+    }
+}
+
 void endDelay(SoundService& service, ProbeEngine& probe, const std::string& tone) {
     std::vector<double> delays;
     for (int round = 0; round < 5; ++round) {
@@ -380,8 +504,11 @@ void recording(SoundService& service, ProbeEngine& probe, const std::string& fol
 } // namespace
 
 int main() {
+    std::string serverDir =
+        std::getenv("PIKOTA_SOUND_SERVER_DIR") ? std::getenv("PIKOTA_SOUND_SERVER_DIR") : "";
     if (!std::getenv("PULSE_SERVER")) {
         const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/pulse";
+        serverDir = dir;
         const std::string start =
             std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server start '" + dir + "'";
         if (std::system(start.c_str()) != 0)
@@ -396,11 +523,16 @@ int main() {
     std::filesystem::create_directories(folder);
     writeTone(folder + "/tone6.wav", 6.0);
     writeTone(folder + "/tone1.wav", 1.0);
+    constexpr std::int64_t kRampFrames = 4 * 44100;
+    pikota::test::writeRamp(folder + "/ramp.wav", 44100, kRampFrames);
 
     auto probe = std::make_shared<ProbeEngine>(makePortAudioEngine());
     auto service = makeSoundService(probe);
     std::printf("bench_sound on %s\n", std::getenv("PULSE_SERVER"));
     positionAndSlope(*service, *probe, folder + "/tone6.wav");
+    sinkPosition(*service, folder + "/ramp.wav", kRampFrames, nullptr);
+    for (const auto& process : pikota::test::soundServerProcesses(serverDir))
+        sinkPosition(*service, folder + "/ramp.wav", kRampFrames, &process);
     endDelay(*service, *probe, folder + "/tone1.wav");
     longFile(*service, folder);
     recording(*service, *probe, folder, seconds);

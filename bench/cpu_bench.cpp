@@ -1,0 +1,270 @@
+// bench_cpu: what the sound device costs against the plain tools of the same sound server, measured side
+// by side in one run, and how long the first open waits. Run by hand, not by ctest:
+//
+//     build/bin/bench_cpu                      the server of PULSE_SERVER, else the private one in
+//     build/pulse build/bin/bench_cpu SERVER [SERVER ...]  each server in turn, written as PULSE_SERVER takes
+//     it PIKOTA_BENCH_SECONDS=8 build/bin/bench_cpu   (seconds of sound per measurement, 5 unless set)
+//
+// For each server it reports
+//   - the CPU time (user + system, all threads) per second of sound of `pikota-mci` playing a file
+//     against `paplay` playing the same file, and of `pikota-mci` recording against `parecord`, each a
+//     child process measured with wait4(); three rounds, the median, and the ratio;
+//   - the first open's wait: a fresh process makes the sound service, gives it 300 ms (the window takes
+//     longer than that to show), then times "open FILE type waveaudio alias wfile" + "play wfile"; the
+//     same for the second open in that process; and the answer to the first open with no server there.
+
+#include "platform/sound/WaveAudioService.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <numbers>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void writeTone(const std::string& path, double seconds) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    const auto frames = static_cast<std::int64_t>(seconds * 44100);
+    std::vector<short> data(static_cast<std::size_t>(frames) * 2);
+    for (std::int64_t n = 0; n < frames; ++n)
+        data[n * 2] = data[n * 2 + 1] =
+            static_cast<short>(8000 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(n) / 44100));
+    sf_writef_short(file, data.data(), frames);
+    sf_close(file);
+}
+
+// A child process with a pipe to its standard input and one from its standard output.
+class Child {
+public:
+    explicit Child(std::vector<std::string> argv) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0)
+            std::exit(1);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDERR_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1], null})
+                close(fd);
+            std::vector<char*> args;
+            for (auto& a : argv)
+                args.push_back(a.data());
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        in_ = in[1];
+        out_ = fdopen(out[0], "r");
+    }
+    ~Child() {
+        if (in_ >= 0)
+            close(in_);
+        if (out_)
+            fclose(out_);
+    }
+    // Sends one line and waits for the tool's answer line (pikota-mci answers every line).
+    std::string ask(const std::string& line) {
+        say(line);
+        char buffer[512] = {};
+        if (!std::fgets(buffer, sizeof buffer, out_))
+            return "";
+        return buffer;
+    }
+    void say(const std::string& line) {
+        const std::string text = line + "\n";
+        if (write(in_, text.data(), text.size()) < 0)
+            std::exit(1);
+    }
+    void signal(int number) { kill(pid_, number); }
+    // Closes its standard input, waits for it to end, and returns its CPU time in seconds.
+    double finish() {
+        close(in_);
+        in_ = -1;
+        int status = 0;
+        rusage usage{};
+        wait4(pid_, &status, 0, &usage);
+        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1;
+    FILE* out_ = nullptr;
+};
+
+void sleepSeconds(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+double paplay(const std::string& file) {
+    Child tool({"paplay", file});
+    return tool.finish();
+}
+
+double devicePlay(const std::string& file, double seconds) {
+    Child tool({PIKOTA_MCI});
+    tool.ask("open " + file + " type waveaudio alias wfile");
+    tool.ask("play wfile");
+    sleepSeconds(seconds + 0.2);
+    tool.ask("close wfile");
+    return tool.finish();
+}
+
+double parecord(const std::string& file, double seconds) {
+    Child tool({"parecord", "--file-format=wav", "--rate=44100", "--channels=2", "--format=s16le", file});
+    sleepSeconds(seconds);
+    tool.signal(SIGINT);
+    return tool.finish();
+}
+
+double deviceRecord(const std::string& file, double seconds) {
+    Child tool({PIKOTA_MCI});
+    tool.ask("open new type waveaudio alias wfile");
+    tool.ask("record wfile");
+    sleepSeconds(seconds);
+    tool.ask("stop wfile");
+    tool.ask("save wfile \"" + file + "\"");
+    tool.ask("close wfile");
+    return tool.finish();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::string serverName() {
+    FILE* info = popen("pactl info 2>/dev/null", "r");
+    std::string name = "?";
+    char line[512];
+    while (info && std::fgets(line, sizeof line, info))
+        if (std::strncmp(line, "Server Name: ", 13) == 0) {
+            name = line + 13;
+            name.erase(name.find_last_not_of("\n") + 1);
+        }
+    if (info)
+        pclose(info);
+    return name;
+}
+
+// In a fresh process: the service made, 300 ms given, then the first and the second "open" + "play".
+int firstOpen(const std::string& file) {
+    auto service = pikota::sound::makeSoundService();
+    sleepSeconds(0.3);
+    char reply[256];
+    double waits[2] = {};
+    int codes[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const auto start = Clock::now();
+        codes[i] = service->sendString(("open " + file + " type waveaudio alias wfile").c_str(), reply, 256);
+        if (codes[i] == 0)
+            codes[i] = service->sendString("play wfile", reply, 256);
+        waits[i] = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        service->sendString("close wfile", reply, 256);
+    }
+    std::printf("%.2f %.2f %d %d\n", waits[0], waits[1], codes[0], codes[1]);
+    return 0;
+}
+
+void measureFirstOpen(const std::string& self, const std::string& file, bool noServer) {
+    std::vector<double> first, second;
+    int code = 0;
+    for (int round = 0; round < 5; ++round) {
+        std::string command = self + " --first-open '" + file + "'";
+        if (noServer)
+            command = "PULSE_SERVER=unix:/nonexistent/pikota/native " + command;
+        FILE* child = popen(command.c_str(), "r");
+        double a = 0, b = 0;
+        int c0 = 0, c1 = 0;
+        if (!child || std::fscanf(child, "%lf %lf %d %d", &a, &b, &c0, &c1) != 4)
+            std::exit(1);
+        pclose(child);
+        first.push_back(a);
+        second.push_back(b);
+        code = c0;
+    }
+    std::sort(first.begin(), first.end());
+    if (noServer)
+        std::printf("  no server: the first open answers (code %d) after %.1f ms (median of 5, max %.1f)\n",
+                    code, median(first), first.back());
+    else
+        std::printf(
+            "  first open + play answers after %.1f ms (median of 5, max %.1f); the second after %.1f ms\n",
+            median(first), first.back(), median(second));
+}
+
+void measureServer(const std::string& self, const std::string& folder, double seconds) {
+    std::printf("%s (%s)\n", std::getenv("PULSE_SERVER"), serverName().c_str());
+    const std::string tone = folder + "/tone.wav";
+    writeTone(tone, seconds);
+    std::vector<double> plain, device, plainRec, deviceRec;
+    for (int round = 0; round < 3; ++round) {
+        plain.push_back(paplay(tone) / seconds);
+        device.push_back(devicePlay(tone, seconds) / seconds);
+        plainRec.push_back(parecord(folder + "/parecord.wav", seconds) / seconds);
+        deviceRec.push_back(deviceRecord(folder + "/device.wav", seconds) / seconds);
+    }
+    const double p = median(plain), d = median(device), pr = median(plainRec), dr = median(deviceRec);
+    std::printf("  playing:   pikota-mci %6.2f ms of CPU per second of sound, paplay   %6.2f ms: %.2fx\n",
+                d * 1000, p * 1000, d / p);
+    std::printf("  recording: pikota-mci %6.2f ms of CPU per second of sound, parecord %6.2f ms: %.2fx\n",
+                dr * 1000, pr * 1000, dr / pr);
+    measureFirstOpen(self, tone, false);
+    measureFirstOpen(self, tone, true);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc == 3 && std::strcmp(argv[1], "--first-open") == 0)
+        return firstOpen(argv[2]);
+    const std::string self = std::filesystem::canonical("/proc/self/exe");
+    std::vector<std::string> servers(argv + 1, argv + argc);
+    if (servers.empty()) {
+        if (std::getenv("PULSE_SERVER")) {
+            servers.push_back(std::getenv("PULSE_SERVER"));
+        } else {
+            const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/pulse";
+            if (std::system(
+                    (std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server start '" + dir + "'").c_str()) !=
+                0)
+                return 1;
+            servers.push_back("unix:" + dir + "/native");
+        }
+    }
+    const char* secondsText = std::getenv("PIKOTA_BENCH_SECONDS");
+    const double seconds = secondsText ? std::max(1.0, std::atof(secondsText)) : 5.0;
+    const std::string folder =
+        std::filesystem::temp_directory_path() / ("pikota-bench-cpu-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::printf("bench_cpu: %.0f s of sound per measurement\n", seconds);
+    for (const std::string& server : servers) {
+        setenv("PULSE_SERVER", server.c_str(), 1);
+        measureServer(self, folder, seconds);
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}
