@@ -21,6 +21,7 @@ namespace {
 
 constexpr std::size_t kRingSamples = std::size_t{1} << 20; // 11.9 s of 44.1 kHz stereo
 constexpr std::size_t kChunkSamples = 16384;
+constexpr auto kWriterPeriod = std::chrono::seconds(1);
 constexpr std::int64_t kBytesPerFrame = Recorder::kChannels * Recorder::kBits / 8;
 
 bool writeAll(int fd, const void* data, std::size_t size, off_t offset) {
@@ -89,12 +90,10 @@ Error folderError(int error) {
 
 } // namespace
 
-Recorder::Recorder() : ring_(kRingSamples) {}
+Recorder::Recorder() : chunk_(kChunkSamples), ring_(kRingSamples) {}
 
 Recorder::~Recorder() {
-    quit_ = true;
-    if (writer_.joinable())
-        writer_.join();
+    endWriter();
     if (fd_ >= 0)
         close(fd_);
 }
@@ -128,9 +127,18 @@ void Recorder::stop(Stream& stream) {
     if (!running_)
         return;
     stream.stop();
-    quit_ = true; // the writer drains what is left before it ends
-    writer_.join();
+    endWriter(); // the writer drains what is left before it ends
     running_ = false;
+}
+
+void Recorder::endWriter() {
+    {
+        std::lock_guard lock(wakeMutex_);
+        quit_ = true;
+    }
+    wake_.notify_one();
+    if (writer_.joinable())
+        writer_.join();
 }
 
 void Recorder::capture(const std::int16_t* in, std::size_t frames) {
@@ -143,7 +151,7 @@ void Recorder::capture(const std::int16_t* in, std::size_t frames) {
 }
 
 bool Recorder::drain() {
-    std::vector<std::int16_t> chunk(kChunkSamples);
+    std::vector<std::int16_t>& chunk = chunk_;
     bool any = false;
     for (;;) {
         const std::size_t n = ring_.pop(chunk.data(), chunk.size() - chunk.size() % kChannels);
@@ -160,8 +168,9 @@ bool Recorder::drain() {
 
 void Recorder::writeLoop() {
     while (!quit_.load(std::memory_order_acquire)) {
-        if (!drain())
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        drain();
+        std::unique_lock lock(wakeMutex_);
+        wake_.wait_for(lock, kWriterPeriod, [this] { return quit_.load(std::memory_order_acquire); });
     }
     drain();
 }

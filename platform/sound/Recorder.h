@@ -4,16 +4,19 @@
 #include "platform/sound/SpscRing.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace pikota::sound {
 
 // A new recording: the audio callback copies frames into a lock-free ring, and a writer thread appends
 // them to a private temporary file (created unlinked, so it disappears with the process whatever
 // happens). Memory stays the same for any length of recording, and a window that is busy for seconds
-// loses nothing. The ring holds about 12 s.
+// loses nothing. The ring holds about 12 s; the writer empties it once a second (and at the end).
 class Recorder final : public InputSink {
 public:
     static constexpr int kRate = 44100;
@@ -50,12 +53,16 @@ public:
 private:
     void writeLoop();
     bool drain();
+    void endWriter();
 
     int fd_ = -1;
-    std::int64_t fileBytes_ = 0; // written by the writer thread only, read when it is joined
+    std::int64_t fileBytes_ = 0;      // written by the writer thread only, read when it is joined
+    std::vector<std::int16_t> chunk_; // the writer thread's buffer
     SpscRing<std::int16_t> ring_;
     std::thread writer_;
     std::atomic<bool> quit_{false};
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
     std::atomic<bool> writeFailed_{false};
     bool running_ = false;
     std::atomic<std::int64_t> captured_{0};
