@@ -1,7 +1,7 @@
 #include "platform/sound/WaveAudioService.h"
 
 #include "platform/sound/Player.h"
-#include "platform/sound/PortAudioEngine.h"
+#include "platform/sound/PulseEngine.h"
 #include "platform/sound/Recorder.h"
 
 #include <sndfile.h>
@@ -96,27 +96,41 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         return Error::NotOpen;
 
     Device& device = *device_;
+    // Once the sound server has gone away or stopped answering, the device plays and records nothing
+    // more: every command that needs the sound says why, after stopping what ran (a stop may be what
+    // finds out). What was recorded until then can still be saved, and close frees the alias.
+    const Error lost = streamError();
     switch (command.verb) {
-    case Verb::Close:
+    case Verb::Close: {
         stop();
+        const Error error = streamError();
         device_.reset();
-        return Error::None;
+        return error;
+    }
     case Verb::SetTimeFormatMs:
         return Error::None; // milliseconds is the only format this device speaks
     case Verb::Play:
+        if (lost != Error::None) {
+            stop();
+            return lost;
+        }
         return play();
     case Verb::Stop:
         stop();
-        return Error::None;
+        return streamError();
     case Verb::SeekToStart:
         stop();
         device.position = 0;
-        return Error::None;
+        return streamError();
     case Verb::Record:
         if (!device.isRecording())
             return Error::CannotRecordIntoFile;
         if (device.player && device.player->running())
             return Error::PlaybackRunning;
+        if (lost != Error::None) {
+            stop();
+            return lost;
+        }
         if (device.recorder->running())
             return Error::None;
         // A stopped recording goes on at its end.
@@ -128,10 +142,13 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
             return Error::RecordingRunning;
         return device.recorder->save(command.path);
     case Verb::Position:
-        reply = std::to_string(toMilliseconds(position(), device.rate()));
-        return Error::None;
     case Verb::Length:
-        reply = std::to_string(toMilliseconds(length(), device.rate()));
+        if (lost != Error::None) {
+            stop();
+            return lost;
+        }
+        reply = std::to_string(
+            toMilliseconds(command.verb == Verb::Position ? position() : length(), device.rate()));
         return Error::None;
     case Verb::OpenNew:
     case Verb::OpenFile:
@@ -241,6 +258,14 @@ std::int64_t WaveAudioService::position() {
     return device.position;
 }
 
+Error WaveAudioService::streamError() const {
+    for (const Stream* stream : {device_->input.get(), device_->output.get()})
+        if (stream)
+            if (const Error error = stream->error(); error != Error::None)
+                return error;
+    return Error::None;
+}
+
 std::int64_t WaveAudioService::length() const {
     return device_->isRecording() ? device_->recorder->frames() : device_->player->frames();
 }
@@ -249,6 +274,6 @@ std::unique_ptr<SoundService> makeSoundService(std::shared_ptr<Engine> engine) {
     return std::make_unique<WaveAudioService>(std::move(engine));
 }
 
-std::unique_ptr<SoundService> makeSoundService() { return makeSoundService(makePortAudioEngine()); }
+std::unique_ptr<SoundService> makeSoundService() { return makeSoundService(makePulseEngine()); }
 
 } // namespace pikota::sound
