@@ -77,7 +77,7 @@ for _ in $(seq 1 10); do
     if enabled 631; then loaded=1; break; fi
 done
 [ -n "$loaded" ] || fail "track 2's play button is not enabled after the load"
-parecord --device=pikota_out.monitor --file-format=wav "$work/heard.wav" &
+parecord --device="$(pactl get-default-sink).monitor" --file-format=wav "$work/heard.wav" &
 rec=$!
 sleep 0.5
 press 631 "$row"
