@@ -42,16 +42,34 @@ enabled() {
 all_enabled() {
     for x in 68 136 255 298 341 444 512 631 674 717; do enabled "$x" || return 1; done
 }
+# A message box or file dialog is a window of its own: wait until one is up (or gone again) instead of
+# for a fixed time, which a slow build (sanitizers) overruns.
+windows() { xdotool search --onlyvisible --name '.' 2>/dev/null | wc -l; }
+main_only=$(windows)
+wait_dialog() {
+    for _ in $(seq 1 100); do
+        [ "$(windows)" -gt "$main_only" ] && { sleep 0.3; return 0; }
+        sleep 0.1
+    done
+    fail "no $1"
+}
+wait_no_dialog() {
+    for _ in $(seq 1 100); do
+        [ "$(windows)" -le "$main_only" ] && return 0
+        sleep 0.1
+    done
+    fail "$1 stays up"
+}
 
 # Track 1: 録音, OK on the ready message, ●, three seconds, ■, a name, Enter.
 press 136 "$row"
-sleep 0.7
+wait_dialog "ready message"
 xdotool key Return
-sleep 0.7
+wait_no_dialog "the ready message"
 press 212 "$row"
 sleep 3
 press 341 "$row"
-sleep 0.7
+wait_dialog "save dialog"
 xdotool type --delay 10 "$work/recorded.wav"
 # The file name's completion list may still be up and take the first Enter.
 for _ in $(seq 1 10); do
@@ -67,7 +85,7 @@ within "$hz" 430 450 || fail "recorded $hz Hz, not 440 Hz"
 
 # Track 2: 読み込み, the tone, ▶, and listen on the monitor of the output.
 press 444 "$row"
-sleep 0.7
+wait_dialog "open dialog"
 xdotool key ctrl+a
 xdotool type --delay 10 "$work/tone.wav"
 loaded=
