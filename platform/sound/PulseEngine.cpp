@@ -19,7 +19,7 @@ constexpr auto kAnswerLimit = std::chrono::milliseconds(1500);
 // has a server that does not respond.
 constexpr auto kStallLimit = std::chrono::milliseconds(1200);
 // How often a playback asks the server where it is; more often while it is starting. A recording asks
-// nothing: the data it gets shows that the server is there.
+// nothing: the data it gets shows that the server is there (see PulseStream::error).
 constexpr pa_usec_t kPlaybackTickUsec = 250'000;
 constexpr pa_usec_t kStartingTickUsec = 10'000;
 // How often someone waiting for the server looks at the clock.
@@ -29,12 +29,14 @@ constexpr pa_usec_t kWaitTickUsec = 100'000;
 constexpr auto kReadingsKept = std::chrono::seconds(2);
 constexpr pa_usec_t kLateAnswerUsec = 5'000;
 // Buffers: what a plain player costs, measured against paplay and parecord (bench_cpu); every wakeup
-// counts. A playback holds 200 ms and is asked for more each time 100 ms have been played; recorded data
-// comes in pieces of up to 340 ms (PulseAudio sends smaller ones when its source works in smaller
+// counts. A playback asks for 300 ms in all and for more each time 100 ms have been played: PulseAudio
+// gives half of what is left over after twice the request to the sink, 50 ms (a sink left with less
+// works in tiny blocks, and its null sink then runs fast), and holds the rest for the stream. Recorded
+// data comes in pieces of up to 340 ms (PulseAudio sends smaller ones when its source works in smaller
 // blocks; pipewire-pulse sends at most 64 KiB a piece, 371 ms of 44.1 kHz stereo, and a larger piece
 // would make it fall behind). While a recording stops, it comes in pieces of 10 ms, so that the stop
 // need not wait for a whole one. PipeWire picks its cycle from these.
-constexpr pa_usec_t kPlaybackLatencyUsec = 200'000;
+constexpr pa_usec_t kPlaybackLatencyUsec = 300'000;
 constexpr pa_usec_t kPlaybackRequestUsec = 100'000;
 constexpr pa_usec_t kRecordFragmentUsec = 340'000;
 constexpr pa_usec_t kStoppingFragmentUsec = 10'000;
@@ -306,8 +308,8 @@ public:
         if (source_) {
             cancelTiming();
             requestTiming();
+            core_->started();
         }
-        core_->started();
         return Error::None;
     }
 
@@ -369,8 +371,12 @@ public:
         return lastTime_;
     }
 
+    // A recording has no timer looking after it (its data shows the server is there, and a timer would
+    // cost more than the rest); whoever asks whether it works finds out that the data stopped.
     Error error() const override {
         Core::Lock lock(*core_);
+        if (sink_ && running_ && error_ == Error::None && Clock::now() - progressAt_ > kStallLimit)
+            core_->dropConnection(Error::DeviceNotResponding);
         return error_;
     }
 
@@ -382,29 +388,19 @@ public:
         core_->signal();
     }
 
-    // Called by the loop's timer: a running playback asks where it is; both kinds check that the
-    // server answers and the stream moves, and say when they want to be called again (`next`, on the
-    // real-time clock). False when the server has not responded for too long.
+    // Called by the loop's timer: a running playback asks where it is, checks that the server answers
+    // and the stream moves, and says when it wants to be called again (`next`, on the real-time clock).
+    // False when the server has not responded for too long.
     bool check(Clock::time_point now, pa_usec_t& next) {
-        if (!running_ || error_ != Error::None)
+        if (!source_ || !running_ || error_ != Error::None)
             return true;
         if (now - progressAt_ > kStallLimit)
             return false;
-        if (source_) {
-            if (!timingOp_)
-                requestTiming();
-            else if (now - timingSentAt_ > kStallLimit)
-                return false;
-            next =
-                std::min(next, pa_rtclock_now() + (timingPlaying_ ? kPlaybackTickUsec : kStartingTickUsec));
-        } else {
-            // Data keeps coming while the server is there: look again only when it would be overdue.
-            const auto overdue = progressAt_ + kStallLimit + std::chrono::milliseconds(10) - now;
-            next = std::min(next,
-                            pa_rtclock_now() +
-                                static_cast<pa_usec_t>(
-                                    std::chrono::duration_cast<std::chrono::microseconds>(overdue).count()));
-        }
+        if (!timingOp_)
+            requestTiming();
+        else if (now - timingSentAt_ > kStallLimit)
+            return false;
+        next = std::min(next, pa_rtclock_now() + (timingPlaying_ ? kPlaybackTickUsec : kStartingTickUsec));
         return true;
     }
 
@@ -476,12 +472,19 @@ private:
     // Keeps the server's accounts of the last two seconds as offsets of the stream's clock from the
     // local one. The lowest is the truest: PulseAudio's are exact, but pipewire-pulse counts a cycle's
     // data as played when it hands it to the graph, so its accounts run up to one cycle ahead in steps.
-    // An answer that was long on the way (the server was stopped meanwhile) tells the state of a moment
-    // that is past and is left out.
+    // An answer to a question that was long on the way (the server was stopped meanwhile) tells of a
+    // moment of upheaval and is left out. On one machine the server's clock is ours, so an answer that
+    // waited for us is placed at the moment it was given.
     void addReading(Clock::time_point now, const pa_timing_info* timing) {
         if (!timingPlaying_ || !running_ || timing->transport_usec > kLateAnswerUsec)
             return;
-        readings_.push_back({now, timingBase_ - seconds(now)});
+        double offset = timingBase_ - seconds(now);
+        if (timing->synchronized_clocks) {
+            // timingBase_ counts the way here as long as the way there; the answer's age is known.
+            offset += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 -
+                      static_cast<double>(timing->transport_usec) / 1e6;
+        }
+        readings_.push_back({now, offset});
         while (!readings_.empty() && now - readings_.front().at > kReadingsKept)
             readings_.erase(readings_.begin());
     }

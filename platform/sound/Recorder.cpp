@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::size_t kRingSamples = std::size_t{1} << 20; // 11.9 s of 44.1 kHz stereo
 constexpr std::size_t kChunkSamples = 16384;
-constexpr auto kWriterPeriod = std::chrono::seconds(1);
+constexpr auto kWriterPeriod = std::chrono::seconds(2);
 constexpr std::int64_t kBytesPerFrame = Recorder::kChannels * Recorder::kBits / 8;
 
 bool writeAll(int fd, const void* data, std::size_t size, off_t offset) {

@@ -16,7 +16,7 @@ namespace pikota::sound {
 // A new recording: the audio callback copies frames into a lock-free ring, and a writer thread appends
 // them to a private temporary file (created unlinked, so it disappears with the process whatever
 // happens). Memory stays the same for any length of recording, and a window that is busy for seconds
-// loses nothing. The ring holds about 12 s; the writer empties it once a second (and at the end).
+// loses nothing. The ring holds about 12 s; the writer empties it every two seconds (and at the end).
 class Recorder final : public InputSink {
 public:
     static constexpr int kRate = 44100;
