@@ -6,10 +6,11 @@
 //     it PIKOTA_BENCH_SECONDS=8 build/bin/bench_cpu   (seconds of sound per measurement, 5 unless set)
 //
 // For each server it reports
-//   - the CPU time (user + system, all threads, start and end of the process included) per second of
-//     sound of `pikota-mci` playing a file against `paplay` playing the same file, and of `pikota-mci`
-//     recording against `parecord`, each a child process measured with wait4(); three rounds, the
-//     median, and the ratio. The recording's save (a copy to the chosen name) is shown apart;
+//   - the CPU time (user + system, all threads) per second of sound of `pikota-mci` playing a file
+//     against `paplay` playing the same file, and of `pikota-mci` recording against `parecord`, each a
+//     child process: over the whole process (start and end included, from wait4()) and over the steady
+//     middle of the sound (from the tasks' schedstat); five rounds, the medians, and the ratios. The
+//     recording's save (a copy to the chosen name) is shown apart;
 //   - the first open's wait: a fresh process makes the sound service, gives it 300 ms (the window takes
 //     longer than that to show), then times "open FILE type waveaudio alias wfile" + "play wfile"; the
 //     same for the second open in that process; and the answer to the first open with no server there.
@@ -39,6 +40,8 @@
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+constexpr int kRounds = 5;
 
 void writeTone(const std::string& path, double seconds) {
     SF_INFO info{};
@@ -133,40 +136,67 @@ private:
 
 void sleepSeconds(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
-double paplay(const std::string& file) {
-    Child tool({"paplay", file});
-    return tool.finish();
+// What one run of a tool cost: CPU seconds per second of sound over the whole process (its start and
+// end included), and over the steady middle (from 1 s into the sound to 1 s before its end).
+struct Cost {
+    double whole = 0;
+    double steady = 0;
+};
+
+// Samples the tool's CPU 1 s into the sound and `seconds` - 2 s later.
+double steadyPart(Child& tool, double seconds) {
+    sleepSeconds(1);
+    const double before = tool.cpu();
+    sleepSeconds(seconds - 2);
+    return (tool.cpu() - before) / (seconds - 2);
 }
 
-double devicePlay(const std::string& file, double seconds) {
+Cost paplay(const std::string& file, double seconds) {
+    Child tool({"paplay", file});
+    Cost cost;
+    cost.steady = steadyPart(tool, seconds);
+    cost.whole = tool.finish() / seconds;
+    return cost;
+}
+
+Cost devicePlay(const std::string& file, double seconds) {
     Child tool({PIKOTA_MCI});
     tool.ask("open " + file + " type waveaudio alias wfile");
     tool.ask("play wfile");
-    sleepSeconds(seconds + 0.2);
+    Cost cost;
+    cost.steady = steadyPart(tool, seconds);
+    sleepSeconds(1.2);
     tool.ask("close wfile");
-    return tool.finish();
+    cost.whole = tool.finish() / seconds;
+    return cost;
 }
 
-double parecord(const std::string& file, double seconds) {
+Cost parecord(const std::string& file, double seconds) {
     Child tool({"parecord", "--file-format=wav", "--rate=44100", "--channels=2", "--format=s16le", file});
-    sleepSeconds(seconds);
+    Cost cost;
+    cost.steady = steadyPart(tool, seconds);
+    sleepSeconds(1);
     tool.signal(SIGINT);
-    return tool.finish();
+    cost.whole = tool.finish() / seconds;
+    return cost;
 }
 
 // The recording itself, without saving it: parecord does not copy its file to a name chosen afterwards.
 // What the save costs is returned in `save`.
-double deviceRecord(const std::string& file, double seconds, double& save) {
+Cost deviceRecord(const std::string& file, double seconds, double& save) {
     Child tool({PIKOTA_MCI});
     tool.ask("open new type waveaudio alias wfile");
     tool.ask("record wfile");
-    sleepSeconds(seconds);
+    Cost cost;
+    cost.steady = steadyPart(tool, seconds);
+    sleepSeconds(1);
     tool.ask("stop wfile");
     const double before = tool.cpu();
     tool.ask("save wfile \"" + file + "\"");
     save = tool.cpu() - before;
     tool.ask("close wfile");
-    return tool.finish() - save;
+    cost.whole = (tool.finish() - save) / seconds;
+    return cost;
 }
 
 double median(std::vector<double> values) {
@@ -238,21 +268,33 @@ void measureServer(const std::string& self, const std::string& folder, double se
     std::printf("%s (%s)\n", std::getenv("PULSE_SERVER"), serverName().c_str());
     const std::string tone = folder + "/tone.wav";
     writeTone(tone, seconds);
-    std::vector<double> plain, device, plainRec, deviceRec, saves;
-    for (int round = 0; round < 3; ++round) {
-        plain.push_back(paplay(tone) / seconds);
-        device.push_back(devicePlay(tone, seconds) / seconds);
-        plainRec.push_back(parecord(folder + "/parecord.wav", seconds) / seconds);
+    std::vector<Cost> plain, device, plainRec, deviceRec;
+    std::vector<double> saves;
+    for (int round = 0; round < kRounds; ++round) {
+        plain.push_back(paplay(tone, seconds));
+        device.push_back(devicePlay(tone, seconds));
+        plainRec.push_back(parecord(folder + "/parecord.wav", seconds));
         double save = 0;
-        deviceRec.push_back(deviceRecord(folder + "/device.wav", seconds, save) / seconds);
+        deviceRec.push_back(deviceRecord(folder + "/device.wav", seconds, save));
         saves.push_back(save);
     }
-    const double p = median(plain), d = median(device), pr = median(plainRec), dr = median(deviceRec);
-    std::printf("  playing:   pikota-mci %6.2f ms of CPU per second of sound, paplay   %6.2f ms: %.2fx\n",
-                d * 1000, p * 1000, d / p);
-    std::printf("  recording: pikota-mci %6.2f ms of CPU per second of sound, parecord %6.2f ms: %.2fx "
-                "(saving it afterwards: %.2f ms)\n",
-                dr * 1000, pr * 1000, dr / pr, median(saves) * 1000);
+    const auto show = [](const char* what, const char* tool, const std::vector<Cost>& ours,
+                         const std::vector<Cost>& theirs) {
+        std::vector<double> a, b, c, d;
+        for (std::size_t i = 0; i < ours.size(); ++i) {
+            a.push_back(ours[i].whole);
+            b.push_back(theirs[i].whole);
+            c.push_back(ours[i].steady);
+            d.push_back(theirs[i].steady);
+        }
+        std::printf("  %-10s pikota-mci %5.2f ms of CPU per second of sound, %-8s %5.2f ms: %.2fx  "
+                    "(steady middle: %.2f against %.2f ms: %.2fx)\n",
+                    what, median(a) * 1000, tool, median(b) * 1000, median(a) / median(b), median(c) * 1000,
+                    median(d) * 1000, median(c) / median(d));
+    };
+    show("playing:", "paplay", device, plain);
+    show("recording:", "parecord", deviceRec, plainRec);
+    std::printf("  saving the recording afterwards: %.2f ms\n", median(saves) * 1000);
     measureFirstOpen(self, tone, false);
     measureFirstOpen(self, tone, true);
 }
@@ -277,7 +319,7 @@ int main(int argc, char* argv[]) {
         }
     }
     const char* secondsText = std::getenv("PIKOTA_BENCH_SECONDS");
-    const double seconds = secondsText ? std::max(1.0, std::atof(secondsText)) : 5.0;
+    const double seconds = secondsText ? std::max(4.0, std::atof(secondsText)) : 6.0;
     const std::string folder =
         std::filesystem::temp_directory_path() / ("pikota-bench-cpu-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
