@@ -18,15 +18,18 @@ constexpr auto kAnswerLimit = std::chrono::milliseconds(1500);
 // A running stream that gets no data, is asked for none, or whose server does not answer for this long
 // has a server that does not respond.
 constexpr auto kStallLimit = std::chrono::milliseconds(1200);
-// How often a playback asks the server where it is; more often while it is starting. A recording asks
-// nothing: the data it gets shows that the server is there (see PulseStream::error).
+// How often a playback asks the server where it is; every 10 ms while it starts, until it plays and 16
+// answers are in (pipewire-pulse's answers step with its cycle, up to 43 ms, and the truest of them
+// comes only at the right moment in the cycle). A recording asks nothing: the data it gets shows that
+// the server is there (see PulseStream::error).
 constexpr pa_usec_t kPlaybackTickUsec = 250'000;
 constexpr pa_usec_t kStartingTickUsec = 10'000;
+constexpr std::size_t kStartingReadings = 16;
 // How often someone waiting for the server looks at the clock.
 constexpr pa_usec_t kWaitTickUsec = 100'000;
 // The server's accounts of where a playback is: how long they are kept, and how long one may have been
 // on the way and still count.
-constexpr auto kReadingsKept = std::chrono::seconds(2);
+constexpr auto kReadingsKept = std::chrono::seconds(4);
 constexpr pa_usec_t kLateAnswerUsec = 5'000;
 // Buffers: what a plain player costs, measured against paplay and parecord (bench_cpu); every wakeup
 // counts. A playback asks for 300 ms in all and for more each time 100 ms have been played: PulseAudio
@@ -292,7 +295,8 @@ public:
         if (running_)
             return Error::None;
         running_ = true;
-        progressAt_ = Clock::now();
+        progressAt_ = startedAt_ = Clock::now();
+        startTime_ = static_cast<double>(writeIndex_) / bytesPerSecond_; // where the flush left it
         if (source_) {
             // The buffer is filled before the stream is let go, so it starts with sound, not a gap.
             const std::size_t writable = pa_stream_writable_size(stream_);
@@ -364,8 +368,11 @@ public:
                 now = readings_.empty() ? timingBase_ + std::chrono::duration<double>(at - timingAt_).count()
                                         : seconds(at) + lowestOffset();
             }
-            // Nothing beyond what was written can be heard.
+            // Nothing beyond what was written can be heard, nor more than the time since the start.
             now = std::min(now, static_cast<double>(writeIndex_) / bytesPerSecond_);
+            if (running_)
+                now = std::min(now,
+                               startTime_ + std::chrono::duration<double>(Clock::now() - startedAt_).count());
             lastTime_ = std::max(lastTime_, now);
         }
         return lastTime_;
@@ -400,7 +407,8 @@ public:
             requestTiming();
         else if (now - timingSentAt_ > kStallLimit)
             return false;
-        next = std::min(next, pa_rtclock_now() + (timingPlaying_ ? kPlaybackTickUsec : kStartingTickUsec));
+        const bool starting = !timingPlaying_ || readings_.size() < kStartingReadings;
+        next = std::min(next, pa_rtclock_now() + (starting ? kStartingTickUsec : kPlaybackTickUsec));
         return true;
     }
 
@@ -643,6 +651,8 @@ private:
         double offset;
     };
     std::vector<Reading> readings_;
+    Clock::time_point startedAt_;
+    double startTime_ = 0;
     mutable double lastTime_ = 0;
 
     // The watchdog: the question in flight, and the last sign of the stream moving.

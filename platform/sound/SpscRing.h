@@ -16,7 +16,7 @@ public:
         while (size < capacity)
             size <<= 1;
         mask_ = size - 1;
-        data_ = std::make_unique_for_overwrite<T[]>(size); // pages are touched as the ring fills
+        data_ = std::make_unique<T[]>(size); // zeroed: every page is there from the start, memory stays flat
     }
 
     std::size_t capacity() const { return mask_ + 1; }
