@@ -1,5 +1,5 @@
-// bench_sound: how closely the real device (PortAudio through the ALSA default device) follows the
-// sound, measured against a PulseAudio server. Run by hand, not by ctest:
+// bench_sound: how closely the real device (the libpulse engine) follows the sound, measured against a
+// real sound server (PulseAudio, or PipeWire through pipewire-pulse). Run by hand, not by ctest:
 //
 //     build/bin/bench_sound            (starts a private server in build/sound/bench unless PULSE_SERVER
 //                                       is set; PIKOTA_SOUND_SERVER=pulseaudio or pipewire picks which)
@@ -11,12 +11,18 @@
 //     logged with the time its first frame reaches the listener, and the frame heard at any moment
 //     follows from that log;
 //   - the slope of position against wall time over 5 s (1.000 is right);
+//   - the error of the position against what the default sink plays, from its monitor (a ramp file whose
+//     every frame says which it is), and the slope of position against the sound; also across a 50 ms
+//     freeze of each process of the server (SIGSTOP, SIGCONT) when the server's pid files are known
+//     (PIKOTA_SOUND_SERVER_DIR, or the private server the bench starts itself);
 //   - the delay from the moment the last frame is heard to the first "status" that gives position = length;
 //   - frames lost while recording with both cores loaded, and the memory growth during the recording.
 
-#include "platform/sound/PortAudioEngine.h"
+#include "platform/sound/PulseEngine.h"
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
+#include "tests/support/SinkMonitor.h"
+#include "tests/support/SoundServerProcesses.h"
 
 #include <sndfile.h>
 
@@ -90,6 +96,7 @@ private:
         }
         void stop() override { inner->stop(); }
         double time() const override { return inner->time(); }
+        Error error() const override { return inner->error(); }
         std::unique_ptr<Stream> inner;
         ProbeEngine* engine;
     };
@@ -128,14 +135,12 @@ private:
 };
 
 std::string send(SoundService& service, const std::string& command) {
-    char reply[256] = {};
-    const std::int32_t code = service.sendString(command.c_str(), reply, sizeof reply);
-    if (code != 0) {
-        service.errorString(code, reply, sizeof reply);
-        std::fprintf(stderr, "%s: %d %s\n", command.c_str(), code, reply);
+    const CommandResult result = SendCommand(service, command.c_str());
+    if (result.code != 0) {
+        std::fprintf(stderr, "%s: %d %s\n", command.c_str(), result.code, result.text.value_or("").c_str());
         std::exit(1);
     }
-    return reply;
+    return result.text.value_or("");
 }
 
 long rssKiB() {
@@ -255,6 +260,126 @@ void positionAndSlope(SoundService& service, ProbeEngine& probe, const std::stri
                             : (log.front().dac - samples.front().stream) * 1000 + samples.front().wallMs);
 }
 
+struct Stats {
+    double mean = 0, p95 = 0, max = 0;
+    std::size_t count = 0;
+};
+
+Stats stats(const std::vector<double>& errors) {
+    Stats s;
+    s.count = errors.size();
+    if (errors.empty())
+        return s;
+    std::vector<double> absolute;
+    for (double e : errors) {
+        s.mean += e;
+        absolute.push_back(std::abs(e));
+    }
+    s.mean /= static_cast<double>(errors.size());
+    std::sort(absolute.begin(), absolute.end());
+    s.p95 = absolute[absolute.size() * 95 / 100];
+    s.max = absolute.back();
+    return s;
+}
+
+// Plays the ramp, asks for the position every 7-13 ms, and compares it with what the sink's monitor heard
+// at that moment. With `freezeName`, that process of the server is stopped for 50 ms at 2 s.
+void sinkPosition(SoundService& service, const std::string& ramp, std::int64_t rampFrames,
+                  const pikota::test::ServerProcess* frozen) {
+    pikota::test::SinkMonitor monitor;
+    monitor.waitForMore(4410);
+    send(service, "open " + ramp + " type waveaudio alias wfile");
+    send(service, "set wfile time format ms");
+    const long length = std::stol(send(service, "status wfile length"));
+    struct Sample {
+        Clock::time_point when;
+        double wallMs;
+        long positionMs;
+        double monitorSample; // the capture's sample the sink plays, by the server's account
+    };
+    std::vector<Sample> samples;
+    const auto start = Clock::now();
+    send(service, "play wfile");
+    bool froze = false;
+    double frozeAtMs = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::microseconds(7000 + std::rand() % 6000));
+        const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (frozen && !froze && wall >= 2000) {
+            frozeAtMs = wall;
+            pikota::test::freeze(frozen->pid, std::chrono::milliseconds(50));
+            froze = true;
+        }
+        const auto before = Clock::now();
+        const double playing1 = monitor.playingNow();
+        const long position = std::stol(send(service, "status wfile position"));
+        const double playing2 = monitor.playingNow();
+        const auto after = Clock::now();
+        samples.push_back({before + (after - before) / 2,
+                           std::chrono::duration<double, std::milli>(after - start).count(), position,
+                           (playing1 + playing2) / 2});
+        if (position >= length || wall > 20000)
+            break;
+    }
+    monitor.waitForMore(4410);
+    send(service, "close wfile");
+    const auto captured = monitor.samples();
+    const auto chunks = monitor.chunks();
+
+    // The frame the sink plays by the server's clock of the monitor, and by the moments chunks arrived.
+    const auto byClock = [&](const Sample& s) {
+        const auto at = static_cast<std::size_t>(std::max(0.0, s.monitorSample));
+        return s.monitorSample < 0 || at >= captured.size()
+                   ? -1.0
+                   : pikota::test::rampFrame(captured[at], rampFrames);
+    };
+    // Errors against both references, before the freeze (or all) and from 100 ms after it; the slope of
+    // position against the sound by the arrivals (the server's clock of the monitor is upset when the
+    // process that serves it is the one frozen).
+    std::vector<double> clockBefore, clockAfter, arrivalBefore, arrivalAfter;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int n = 0;
+    for (const Sample& s : samples) {
+        const double played = byClock(s);
+        const double arrived = pikota::test::playedAt(captured, chunks, s.when, rampFrames, 44100);
+        if (played < 0 || arrived < 0 || s.wallMs < 500 || s.positionMs >= length - 100)
+            continue;
+        const bool before = !frozen || s.wallMs < frozeAtMs;
+        if (!before && s.wallMs < frozeAtMs + 100)
+            continue;
+        const double position = static_cast<double>(s.positionMs);
+        const double arrivedMs = arrived * 1000 / 44100;
+        (before ? clockBefore : clockAfter).push_back(position - played * 1000 / 44100);
+        (before ? arrivalBefore : arrivalAfter).push_back(position - arrivedMs);
+        sx += arrivedMs;
+        sy += position;
+        sxx += arrivedMs * arrivedMs;
+        sxy += arrivedMs * position;
+        ++n;
+    }
+    const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    if (std::getenv("PIKOTA_BENCH_DUMP"))
+        for (const Sample& s : samples)
+            std::printf("  %8.1f ms  position %5ld  sink %8.1f  arrived %8.1f\n", s.wallMs, s.positionMs,
+                        byClock(s) * 1000 / 44100,
+                        pikota::test::playedAt(captured, chunks, s.when, rampFrames, 44100) * 1000 / 44100);
+    const Stats c = stats(clockBefore), a = stats(arrivalBefore);
+    if (!frozen) {
+        std::printf(
+            "position vs sink monitor   %zu samples: by the server's clock of the monitor mean %+.1f ms, "
+            "p95 |e| %.1f ms, max |e| %.1f ms;\n"
+            "                           by the monitor's arrivals mean %+.1f ms, max |e| %.1f ms; "
+            "slope against the sound %.4f\n",
+            c.count, c.mean, c.p95, c.max, a.mean, a.max, slope);
+    } else {
+        const Stats ca = stats(clockAfter), aa = stats(arrivalAfter);
+        std::printf(
+            "%-14s frozen 50 ms at 2 s: by clock before mean %+.1f max %.1f, after mean %+.1f max %.1f; "
+            "by arrivals before mean %+.1f max %.1f, after mean %+.1f max %.1f ms; slope %.4f\n",
+            frozen->name.c_str(), c.mean, c.max, ca.mean, ca.max, a.mean, a.max, aa.mean, aa.max, slope);
+    }
+}
+
 void endDelay(SoundService& service, ProbeEngine& probe, const std::string& tone) {
     std::vector<double> delays;
     for (int round = 0; round < 5; ++round) {
@@ -265,8 +390,11 @@ void endDelay(SoundService& service, ProbeEngine& probe, const std::string& tone
         double seen = 0;
         for (;;) {
             std::this_thread::sleep_for(std::chrono::microseconds(500));
+            // The clock is read before the status: the one that finds the end also stops the stream,
+            // and a stopped stream's clock stands at the last frame handed to the sink.
+            const double now = probe.streamTime();
             if (send(service, "status wfile position") == length) {
-                seen = probe.streamTime();
+                seen = now;
                 break;
             }
         }
@@ -382,12 +510,15 @@ void recording(SoundService& service, ProbeEngine& probe, const std::string& fol
 } // namespace
 
 int main() {
+    std::string serverDir =
+        std::getenv("PIKOTA_SOUND_SERVER_DIR") ? std::getenv("PIKOTA_SOUND_SERVER_DIR") : "";
     if (!std::getenv("PULSE_SERVER")) {
         const char* kind = std::getenv("PIKOTA_SOUND_SERVER");
         const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/sound/bench";
-        const std::string start = std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server start '" + dir +
-                                  "' " + (kind ? kind : "") + " >/dev/null";
-        if (std::system(start.c_str()) != 0 || !pikota::sound::testing::useSoundServer(dir))
+        serverDir = dir;
+        if (!pikota::test::startSoundServer(std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server", dir,
+                                            kind ? kind : "") ||
+            !pikota::sound::testing::useSoundServer(dir))
             return 1;
     }
     const char* secondsText = std::getenv("PIKOTA_BENCH_RECORD_SECONDS");
@@ -398,11 +529,16 @@ int main() {
     std::filesystem::create_directories(folder);
     writeTone(folder + "/tone6.wav", 6.0);
     writeTone(folder + "/tone1.wav", 1.0);
+    constexpr std::int64_t kRampFrames = 4 * 44100;
+    pikota::test::writeRamp(folder + "/ramp.wav", 44100, kRampFrames);
 
-    auto probe = std::make_shared<ProbeEngine>(makePortAudioEngine());
+    auto probe = std::make_shared<ProbeEngine>(makePulseEngine());
     auto service = makeSoundService(probe);
     std::printf("bench_sound on %s\n", std::getenv("PULSE_SERVER"));
     positionAndSlope(*service, *probe, folder + "/tone6.wav");
+    sinkPosition(*service, folder + "/ramp.wav", kRampFrames, nullptr);
+    for (const auto& process : pikota::test::soundServerProcesses(serverDir))
+        sinkPosition(*service, folder + "/ramp.wav", kRampFrames, &process);
     endDelay(*service, *probe, folder + "/tone1.wav");
     longFile(*service, folder);
     recording(*service, *probe, folder, seconds);

@@ -28,14 +28,10 @@ set(PIKOTA_RUNTIME_DEPENDS
   qt6-qpa-plugins        # Qt's platform plugins, for X11 and Wayland
   hicolor-icon-theme     # the icon theme the program's icons go into
   xdg-utils)             # xdg-open shows the help file
-# The PortAudio engine plays through ALSA's "default" device, which reaches PulseAudio or
-# PipeWire only through libasound2-plugins; an engine that is not PortAudio needs no ALSA plugin.
-if(TARGET PkgConfig::PORTAUDIO)
-  list(APPEND PIKOTA_RUNTIME_DEPENDS libasound2-plugins)
-endif()
 list(JOIN PIKOTA_RUNTIME_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Sound needs a server; the About dialog's system information button starts one of these.
+# Sound needs a server that speaks PulseAudio's protocol, which libpulse (linked) reaches.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
+# The About dialog's system information button starts one of these.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "hardinfo | kinfocenter")
 include(CPack)

@@ -88,7 +88,8 @@ int main(int argc, char* argv[]) {
         files.resize(2);
     }
 
-    // The sound device starts its audio library only at the first open.
+    // The sound device starts connecting to the sound server now, in the background, so that the
+    // first play or record does not wait for it; without a server the program works all the same.
     const auto sound = pikota::sound::makeSoundService();
     SetSoundService(sound.get());
     int result = 0;

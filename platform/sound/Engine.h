@@ -8,9 +8,9 @@
 namespace pikota::sound {
 
 // Fills an output buffer. Called on the engine's audio thread (real engine) or inside
-// VirtualEngine::advance (virtual engine). `dacTime` is the stream time at which the buffer's first frame
-// will be heard. `realtime` is false when the caller can wait, so the source may block until its data
-// is there; a real-time caller must never be made to wait.
+// VirtualEngine::advance (virtual engine). `dacTime` is the time on the stream's clock (Stream::time) at
+// which the buffer's first frame will be heard. `realtime` is false when the caller can wait, so the
+// source may block until its data is there; a real-time caller must never be made to wait.
 class OutputSource {
 public:
     virtual ~OutputSource() = default;
@@ -24,19 +24,26 @@ public:
     virtual void capture(const std::int16_t* in, std::size_t frames) = 0;
 };
 
-// One opened stream. stop() returns once no callback runs any more and none will until start().
+// One opened stream. stop() returns once no callback runs any more and none will until start(); after
+// it, time() is the time of the last frame that is heard. No call waits long for a sound server that
+// does not answer: the stream fails instead.
 class Stream {
 public:
     virtual ~Stream() = default;
     virtual Error start() = 0;
     virtual void stop() = 0;
-    // The stream's clock in seconds, the same clock as the dacTime handed to OutputSource::render.
+    // The stream's clock in seconds, the same clock as the dacTime handed to OutputSource::render: the
+    // time of the frame being heard now. It never goes back.
     virtual double time() const = 0;
+    // None while the stream works. Once the sound server has gone away, stopped answering or ended the
+    // stream, the reason, for good (SoundServerLost, DeviceNotResponding, StreamRefused); such a stream
+    // plays and records nothing more and must be opened anew.
+    virtual Error error() const = 0;
 };
 
 // Where sound goes to and comes from. Output streams are float, 2 channels interleaved; input streams
-// are signed 16-bit. Opening fails with NoOutputDevice / NoInputDevice, FormatNotSupported or
-// DeviceFailed; it must not hang.
+// are signed 16-bit. Opening fails with NoSoundServer, NoOutputDevice / NoInputDevice,
+// FormatNotSupported, DeviceBusy, StreamRefused or DeviceNotResponding; it must not hang.
 class Engine {
 public:
     virtual ~Engine() = default;

@@ -102,10 +102,16 @@ const char* errorText(std::int32_t code) {
         return "音声を入力するデバイスが見つかりません。サウンドサーバーが動いているか確認してください。";
     case Error::FormatNotSupported:
         return "サウンドデバイスがこの音声の形式に対応していません。";
-    case Error::DeviceFailed:
+    case Error::DeviceBusy:
         return "サウンドデバイスを使用できません。ほかのプログラムが使用中でないか確認してください。";
     case Error::DeviceNotResponding:
         return "サウンドデバイスが応答しません。サウンドサーバーが正常に動いているか確認してください。";
+    case Error::NoSoundServer:
+        return "サウンドサーバーに接続できません。サウンドサーバーが動いているか確認してください。";
+    case Error::SoundServerLost:
+        return "サウンドサーバーとの接続が切れました。サウンドサーバーが動いているか確認してください。";
+    case Error::StreamRefused:
+        return "サウンドサーバーが音声の再生または録音を受け付けませんでした。";
     }
     return nullptr;
 }

@@ -44,12 +44,15 @@ enum class Error : std::int32_t {
     RecordingTooLarge,
     RecordingFellBehind,
     // The sound system.
-    NoOutputDevice,
-    NoInputDevice,
-    FormatNotSupported,
-    DeviceFailed,
-    DeviceNotResponding,
-    Last = DeviceNotResponding,
+    NoOutputDevice,      // the server has no sink (no speakers or headphones)
+    NoInputDevice,       // the server has no source (no microphone)
+    FormatNotSupported,  // a rate or format the server does not take
+    DeviceBusy,          // the device is in use by another program
+    DeviceNotResponding, // the server does not answer in time (frozen, hung)
+    NoSoundServer,       // no server to connect to
+    SoundServerLost,     // the connection to the server broke while the device was open
+    StreamRefused,       // the server refused or ended the stream for a reason of its own
+    Last = StreamRefused,
 };
 
 // The Japanese text of a code, at most 255 bytes of UTF-8; nullptr for a code the device does not know.

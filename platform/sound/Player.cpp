@@ -10,7 +10,10 @@
 namespace pikota::sound {
 
 namespace {
-constexpr std::size_t kReadFrames = 2048;
+constexpr std::size_t kReadFrames = 8192;   // at most, per read
+constexpr std::size_t kMinReadFrames = 512; // a read waits until the ring has room for this much
+// How often the reader looks at the ring; the ring holds more than a second.
+constexpr auto kReaderPeriod = std::chrono::milliseconds(250);
 
 std::size_t ringFrames(int rate) { return static_cast<std::size_t>(std::max(rate, 8000)); } // about 1 s
 } // namespace
@@ -21,9 +24,15 @@ Player::Player(SNDFILE* file, int rate, int channels, std::int64_t frames)
 
 Player::~Player() {
     quit_ = true;
+    wakeReader();
     if (reader_.joinable())
         reader_.join();
     sf_close(file_);
+}
+
+void Player::wakeReader() {
+    { std::lock_guard lock(wakeMutex_); }
+    wake_.notify_one();
 }
 
 Error Player::start(Stream& stream, std::int64_t frame) {
@@ -39,11 +48,18 @@ Error Player::start(Stream& stream, std::int64_t frame) {
         frames_ = std::min(frames_.load(), frame);
         eof_ = true;
     }
+    // The stream asks for its whole buffer at once when it starts: fill the ring before.
+    {
+        std::vector<float> in, out;
+        while (!eof_.load() && ring_.writable() / kOutputChannels >= kMinReadFrames && readSome(in, out)) {
+        }
+    }
     reader_ = std::thread([this] { readLoop(); });
     running_ = true;
     const Error error = stream.start();
     if (error != Error::None) {
         quit_ = true;
+        wakeReader();
         reader_.join();
         running_ = false;
     }
@@ -53,9 +69,11 @@ Error Player::start(Stream& stream, std::int64_t frame) {
 std::int64_t Player::stop(Stream& stream) {
     if (!running_)
         return lastHeard_;
-    const std::int64_t frame = heard(stream);
+    // Stopped first: what the stream has already handed on is still heard and counts.
     stream.stop();
+    const std::int64_t frame = heard(stream);
     quit_ = true;
+    wakeReader();
     reader_.join();
     running_ = false;
     return frame;
@@ -95,8 +113,10 @@ void Player::render(float* out, std::size_t frames, double dacTime, bool realtim
     const std::size_t wanted = frames * kOutputChannels;
     if (!realtime) {
         // Nobody is waiting on a real device: let the reader catch up so the result is exact.
-        while (ring_.readable() < wanted && !eof_.load(std::memory_order_acquire))
+        while (ring_.readable() < wanted && !eof_.load(std::memory_order_acquire)) {
+            wakeReader();
             std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
     }
     const std::size_t got = ring_.pop(out, wanted);
     std::fill(out + got, out + wanted, 0.0f);
@@ -114,32 +134,44 @@ void Player::render(float* out, std::size_t frames, double dacTime, bool realtim
 }
 
 void Player::readLoop() {
-    std::vector<float> in(kReadFrames * static_cast<std::size_t>(channels_));
-    std::vector<float> out(kReadFrames * kOutputChannels);
+    std::vector<float> in, out;
     while (!quit_.load(std::memory_order_relaxed)) {
-        const std::size_t room = ring_.writable() / kOutputChannels;
-        if (room < kReadFrames / 2) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
+        // Tops the ring up once a quarter of it has been played, then sleeps.
+        if (ring_.writable() >= ring_.capacity() / 4) {
+            while (!quit_.load(std::memory_order_relaxed) &&
+                   ring_.writable() / kOutputChannels >= kMinReadFrames)
+                if (!readSome(in, out))
+                    return;
         }
-        const sf_count_t n =
-            sf_readf_float(file_, in.data(), static_cast<sf_count_t>(std::min(room, kReadFrames)));
-        if (n <= 0) {
-            // The end of the data decides the length, should the header have promised more.
-            const sf_count_t end = sf_seek(file_, 0, SEEK_CUR);
-            if (end >= 0 && end < frames_.load())
-                frames_ = end;
-            eof_.store(true, std::memory_order_release);
-            return;
-        }
-        for (sf_count_t f = 0; f < n; ++f) {
-            const float* frame = &in[static_cast<std::size_t>(f * channels_)];
-            // One channel goes to both sides; of more than two, the first two are played.
-            out[f * 2] = frame[0];
-            out[f * 2 + 1] = channels_ > 1 ? frame[1] : frame[0];
-        }
-        ring_.push(out.data(), static_cast<std::size_t>(n) * kOutputChannels);
+        std::unique_lock lock(wakeMutex_);
+        wake_.wait_for(lock, kReaderPeriod, [this] {
+            return quit_.load(std::memory_order_relaxed) || ring_.writable() >= ring_.capacity() / 4;
+        });
     }
+}
+
+bool Player::readSome(std::vector<float>& in, std::vector<float>& out) {
+    in.resize(kReadFrames * static_cast<std::size_t>(channels_));
+    out.resize(kReadFrames * kOutputChannels);
+    const std::size_t room = ring_.writable() / kOutputChannels;
+    const sf_count_t n =
+        sf_readf_float(file_, in.data(), static_cast<sf_count_t>(std::min(room, kReadFrames)));
+    if (n <= 0) {
+        // The end of the data decides the length, should the header have promised more.
+        const sf_count_t end = sf_seek(file_, 0, SEEK_CUR);
+        if (end >= 0 && end < frames_.load())
+            frames_ = end;
+        eof_.store(true, std::memory_order_release);
+        return false;
+    }
+    for (sf_count_t f = 0; f < n; ++f) {
+        const float* frame = &in[static_cast<std::size_t>(f * channels_)];
+        // One channel goes to both sides; of more than two, the first two are played.
+        out[f * 2] = frame[0];
+        out[f * 2 + 1] = channels_ > 1 ? frame[1] : frame[0];
+    }
+    ring_.push(out.data(), static_cast<std::size_t>(n) * kOutputChannels);
+    return true;
 }
 
 } // namespace pikota::sound

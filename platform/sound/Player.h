@@ -4,8 +4,11 @@
 #include "platform/sound/SpscRing.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 typedef struct sf_private_tag SNDFILE;
 
@@ -13,7 +16,8 @@ namespace pikota::sound {
 
 // Plays an open sound file through an output stream. A reader thread streams the file into a ring of
 // about a second, so memory stays the same for any length of file; the audio callback only copies out
-// of the ring. The position is the frame being heard: each callback notes which file frame starts its
+// of the ring. The reader fills the ring before the stream starts and then tops it up four times a
+// second. The position is the frame being heard: each callback notes which file frame starts its
 // buffer and when that buffer reaches the listener (DAC time), and the stream's clock tells how far
 // the listener has got since.
 class Player final : public OutputSource {
@@ -29,7 +33,7 @@ public:
 
     // Starts playing from `frame` on `stream`, which must be stopped.
     Error start(Stream& stream, std::int64_t frame);
-    // Stops the stream and returns the frame being heard at that moment.
+    // Stops the stream and returns the last frame that is heard.
     std::int64_t stop(Stream& stream);
     // The frame being heard now, between the start frame and the end; never goes back.
     std::int64_t heard(const Stream& stream);
@@ -41,6 +45,8 @@ public:
 
 private:
     void readLoop();
+    bool readSome(std::vector<float>& in, std::vector<float>& out); // false at the end of the data
+    void wakeReader();
 
     SNDFILE* file_;
     const int rate_;
@@ -50,6 +56,8 @@ private:
     std::thread reader_;
     std::atomic<bool> quit_{false};
     std::atomic<bool> eof_{false};
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
     bool running_ = false;
 
     // Written by the callback under a sequence counter, read by heard().

@@ -30,8 +30,8 @@ constexpr std::int64_t kBytesPerFrame = Recorder::kChannels * Recorder::kBits / 
 constexpr std::int64_t kHeaderBytes = 44;
 // The most data a WAV file can describe, in whole frames.
 constexpr std::int64_t kMostDataBytes = (std::int64_t{0xFFFFFFFF} - 36) / kBytesPerFrame * kBytesPerFrame;
-// How often the writer brings the header up to date and flushes the file to the disk.
-constexpr auto kHeaderPeriod = std::chrono::seconds(1);
+// How often the writer empties the ring, brings the header up to date and flushes the file to the disk.
+constexpr auto kWriterPeriod = std::chrono::seconds(1);
 
 // Writes as much as it can; the bytes written, with `error` set when that is not all.
 std::size_t writeSome(int fd, const void* data, std::size_t size, off_t offset, int& error) {
@@ -118,12 +118,11 @@ Error folderError(int error) {
 
 } // namespace
 
-Recorder::Recorder() : ring_(kRingSamples), kept_(std::numeric_limits<std::int64_t>::max()) {}
+Recorder::Recorder()
+    : chunk_(kChunkSamples), ring_(kRingSamples), kept_(std::numeric_limits<std::int64_t>::max()) {}
 
 Recorder::~Recorder() {
-    quit_ = true;
-    if (writer_.joinable())
-        writer_.join();
+    endWriter();
     if (fd_ >= 0) {
         // Discarded: the recording goes with its recorder. Only a crash leaves it behind.
         unlink(path_.c_str());
@@ -168,9 +167,18 @@ void Recorder::stop(Stream& stream) {
     if (!running_)
         return;
     stream.stop();
-    quit_ = true; // the writer drains what is left before it ends
-    writer_.join();
+    endWriter(); // the writer drains what is left before it ends
     running_ = false;
+}
+
+void Recorder::endWriter() {
+    {
+        std::lock_guard lock(wakeMutex_);
+        quit_ = true;
+    }
+    wake_.notify_one();
+    if (writer_.joinable())
+        writer_.join();
 }
 
 void Recorder::fail(Error reason) {
@@ -196,7 +204,7 @@ void Recorder::writeHeader() {
 }
 
 bool Recorder::drain() {
-    std::vector<std::int16_t> chunk(kChunkSamples);
+    std::vector<std::int16_t>& chunk = chunk_;
     bool any = false;
     for (;;) {
         const std::size_t n = ring_.pop(chunk.data(), chunk.size() - chunk.size() % kChannels);
@@ -224,19 +232,12 @@ bool Recorder::drain() {
 }
 
 void Recorder::writeLoop() {
-    auto lastHeader = std::chrono::steady_clock::now();
-    bool unwritten = false; // data in the file that the header does not count yet
+    // Once a second: what the ring holds goes to the file, and the header counts it.
     while (!quit_.load(std::memory_order_acquire)) {
-        if (drain()) {
-            unwritten = true;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (unwritten && std::chrono::steady_clock::now() - lastHeader >= kHeaderPeriod) {
+        if (drain())
             writeHeader();
-            lastHeader = std::chrono::steady_clock::now();
-            unwritten = false;
-        }
+        std::unique_lock lock(wakeMutex_);
+        wake_.wait_for(lock, kWriterPeriod, [this] { return quit_.load(std::memory_order_acquire); });
     }
     drain();
     writeHeader();

@@ -4,9 +4,12 @@
 #include "platform/sound/SpscRing.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace pikota::sound {
 
@@ -15,7 +18,7 @@ namespace pikota::sound {
 // deleted when it goes. The file's header is brought up to date at least once a second and at every stop,
 // and its data is flushed to the disk with it, so that after a crash or a power cut the file plays with
 // all but the last second or so. Memory stays the same for any length of recording, and a window that is
-// busy for seconds loses nothing: the ring holds about 12 s.
+// busy for seconds loses nothing: the ring holds about 12 s, and the writer wakes once a second to empty it.
 //
 // A recording that cannot be kept whole (the disk is full, a write fails, the file reaches the largest
 // size a WAV file or the process may have, or the writer falls a ring's length behind) stops there: from
@@ -61,13 +64,17 @@ private:
     bool drain();
     void fail(Error reason);
     void writeHeader();
+    void endWriter();
 
     int fd_ = -1;
     std::string path_;
-    std::int64_t dataBytes_ = 0; // written by the writer thread only, read when it is joined
+    std::int64_t dataBytes_ = 0;      // written by the writer thread only, read when it is joined
+    std::vector<std::int16_t> chunk_; // the writer thread's buffer
     SpscRing<std::int16_t> ring_;
     std::thread writer_;
     std::atomic<bool> quit_{false};
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
     bool running_ = false;
     std::atomic<std::int64_t> captured_{0};
     std::atomic<std::int64_t> kept_; // frames in the file when writing failed; unbounded before

@@ -16,7 +16,7 @@ public:
         while (size < capacity)
             size <<= 1;
         mask_ = size - 1;
-        data_ = std::make_unique<T[]>(size);
+        data_ = std::make_unique<T[]>(size); // zeroed: every page is there from the start, memory stays flat
     }
 
     std::size_t capacity() const { return mask_ + 1; }
@@ -30,8 +30,10 @@ public:
         const std::size_t tail = tail_.load(std::memory_order_relaxed);
         const std::size_t head = head_.load(std::memory_order_acquire);
         const std::size_t n = std::min(count, capacity() - (tail - head));
-        for (std::size_t i = 0; i < n; ++i)
-            data_[(tail + i) & mask_] = items[i];
+        const std::size_t at = tail & mask_;
+        const std::size_t first = std::min(n, capacity() - at); // up to the end of the storage, then from 0
+        std::copy_n(items, first, &data_[at]);
+        std::copy_n(items + first, n - first, &data_[0]);
         tail_.store(tail + n, std::memory_order_release);
         return n;
     }
@@ -41,8 +43,10 @@ public:
         const std::size_t head = head_.load(std::memory_order_relaxed);
         const std::size_t tail = tail_.load(std::memory_order_acquire);
         const std::size_t n = std::min(count, tail - head);
-        for (std::size_t i = 0; i < n; ++i)
-            items[i] = data_[(head + i) & mask_];
+        const std::size_t at = head & mask_;
+        const std::size_t first = std::min(n, capacity() - at);
+        std::copy_n(&data_[at], first, items);
+        std::copy_n(&data_[0], n - first, items + first);
         head_.store(head + n, std::memory_order_release);
         return n;
     }

@@ -28,6 +28,7 @@ public:
     }
     void stop() override { running_ = false; }
     double time() const override { return static_cast<double>(engine_.nowNs_) / kNsPerSecond; }
+    Error error() const override { return Error::None; }
 
     VirtualEngine& engine_;
     const int rate_;

@@ -1,7 +1,7 @@
 #include "platform/sound/WaveAudioService.h"
 
 #include "platform/sound/Player.h"
-#include "platform/sound/PortAudioEngine.h"
+#include "platform/sound/PulseEngine.h"
 #include "platform/sound/Recorder.h"
 
 #include <sndfile.h>
@@ -52,7 +52,10 @@ std::int32_t WaveAudioService::sendString(const char* command, char* reply, std:
     if (!command)
         return static_cast<std::int32_t>(Error::UnknownCommand);
     std::string text;
-    Error error = send(command, text);
+    Command parsed;
+    Error error = parseCommand(command, parsed);
+    if (error == Error::None)
+        error = execute(parsed, text);
     if (error == Error::None) {
         if (size == 0 || reply == nullptr) {
             if (!text.empty())
@@ -84,14 +87,6 @@ bool WaveAudioService::errorString(std::int32_t code, char* text, std::uint32_t 
     return true;
 }
 
-Error WaveAudioService::send(std::string_view text, std::string& reply) {
-    reply.clear();
-    Command command;
-    if (const Error error = parseCommand(text, command); error != Error::None)
-        return error;
-    return execute(command, reply);
-}
-
 Error WaveAudioService::execute(const Command& command, std::string& reply) {
     if (command.verb == Verb::OpenNew || command.verb == Verb::OpenFile) {
         if (command.alias != kAlias)
@@ -106,27 +101,43 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         return Error::NotOpen;
 
     Device& device = *device_;
+    // Once the sound server has gone away or stopped answering, the device plays and records nothing
+    // more: every command that needs the sound says why, after stopping what ran (a stop may be what
+    // finds out). What was recorded until then can still be saved, and close frees the alias.
+    const Error lost = streamError();
     switch (command.verb) {
-    case Verb::Close:
+    case Verb::Close: {
         stop();
+        const Error error = streamError();
         device_.reset();
-        return Error::None;
+        return error;
+    }
     case Verb::SetTimeFormatMs:
         return Error::None; // milliseconds is the only format this device speaks
     case Verb::Play:
+        if (lost != Error::None) {
+            stop();
+            return lost;
+        }
         return play();
     case Verb::Stop:
         stop();
+        if (const Error error = streamError(); error != Error::None)
+            return error;
         return device.unreportedCut();
     case Verb::SeekToStart:
         stop();
         device.position = 0;
-        return Error::None;
+        return streamError();
     case Verb::Record:
         if (!device.holdsRecording())
             return Error::CannotRecordIntoFile;
         if (device.player && device.player->running())
             return Error::PlaybackRunning;
+        if (lost != Error::None) {
+            stop();
+            return lost;
+        }
         if (device.recorder->running())
             return Error::None;
         // A stopped recording goes on at its end.
@@ -142,10 +153,13 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         }
         return device.recorder->save(command.path);
     case Verb::Position:
-        reply = std::to_string(toMilliseconds(position(), device.rate()));
-        return Error::None;
     case Verb::Length:
-        reply = std::to_string(toMilliseconds(length(), device.rate()));
+        if (lost != Error::None) {
+            stop();
+            return lost;
+        }
+        reply = std::to_string(
+            toMilliseconds(command.verb == Verb::Position ? position() : length(), device.rate()));
         return Error::None;
     case Verb::OpenNew:
     case Verb::OpenFile:
@@ -256,6 +270,14 @@ std::int64_t WaveAudioService::position() {
     return device.position;
 }
 
+Error WaveAudioService::streamError() const {
+    for (const Stream* stream : {device_->input.get(), device_->output.get()})
+        if (stream)
+            if (const Error error = stream->error(); error != Error::None)
+                return error;
+    return Error::None;
+}
+
 std::int64_t WaveAudioService::length() const {
     return device_->holdsRecording() ? device_->recorder->frames() : device_->player->frames();
 }
@@ -264,6 +286,6 @@ std::unique_ptr<SoundService> makeSoundService(std::shared_ptr<Engine> engine) {
     return std::make_unique<WaveAudioService>(std::move(engine));
 }
 
-std::unique_ptr<SoundService> makeSoundService() { return makeSoundService(makePortAudioEngine()); }
+std::unique_ptr<SoundService> makeSoundService() { return makeSoundService(makePulseEngine()); }
 
 } // namespace pikota::sound

@@ -20,6 +20,9 @@ namespace pikota::sound {
 //   saved any number of times (not while it records) and is discarded by "close".
 // - Commands the state does not allow fail with their own code and change nothing; "close wfile" with
 //   nothing open fails with NotOpen.
+// - Once the sound server has gone away or stopped answering, play, record, stop, seek, status and close
+//   answer with that error (stop, seek and close still stop and close); what was recorded until then
+//   can still be saved. No command waits on the server for longer than about 1.5 s.
 //
 // Call it from one thread (the window's); playback and recording run on the engine's threads.
 class WaveAudioService final : public SoundService {
@@ -29,9 +32,6 @@ public:
 
     std::int32_t sendString(const char* command, char* reply, std::uint32_t size) override;
     bool errorString(std::int32_t code, char* text, std::uint32_t size) override;
-
-    // The same as sendString, for callers that hold std::strings.
-    Error send(std::string_view command, std::string& reply);
 
 private:
     struct Device;
@@ -43,14 +43,16 @@ private:
     void stop();
     std::int64_t position();
     std::int64_t length() const;
+    Error streamError() const;
 
     std::shared_ptr<Engine> engine_;
     std::unique_ptr<Device> device_;
 };
 
-// The real device, on PortAudio (the ALSA "default" device, which reaches PulseAudio or PipeWire).
-// PortAudio starts at the first open, not here; after a failed open it starts afresh at the next, so
-// that a sound server or a device that appears later is found.
+// The real device, on PulseAudio's client library (served by PulseAudio, and by pipewire-pulse on
+// PipeWire). It starts connecting to the sound server here, in the background, so that the first open
+// does not wait; an open after the server went away connects afresh, so a server that comes back or
+// appears later is found.
 std::unique_ptr<SoundService> makeSoundService();
 
 // The device on any engine, e.g. a VirtualEngine in tests (see VirtualEngine.h).

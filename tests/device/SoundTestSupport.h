@@ -121,13 +121,4 @@ inline bool useSoundServer(const std::string& dir) {
     return any;
 }
 
-// The process id that scripts/sound-server recorded in dir/<name>.pid, 0 if there is none: "server" is
-// the process that serves libpulse clients (pulseaudio or pipewire-pulse); a PipeWire server also has
-// "pipewire" (the graph) and "wireplumber".
-inline pid_t soundServerPid(const std::string& dir, const std::string& name = "server") {
-    pid_t pid = 0;
-    std::ifstream(dir + "/" + name + ".pid") >> pid;
-    return pid;
-}
-
 } // namespace pikota::sound::testing

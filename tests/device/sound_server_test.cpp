@@ -1,95 +1,44 @@
-// The real device on PortAudio against a private headless sound server (PulseAudio, or PipeWire):
-// what is played comes out of the default sink, and the 440 Hz default source is recorded and saved.
+// The real device on the libpulse engine against the private sound server of the sound_server fixture
+// (PULSE_SERVER; PulseAudio or PipeWire): what is played comes out of the default sink when it should,
+// and the 440 Hz default source is recorded and saved. The server is never killed here.
 
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
+#include "tests/support/SinkMonitor.h"
+#include "tests/support/SoundServerProcesses.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <poll.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace pikota::sound;
 using namespace pikota::sound::testing;
 using namespace std::chrono_literals;
+using pikota::test::SinkMonitor;
 
 namespace {
 
-// Captures the default sink's monitor as stereo 16-bit at 44100 Hz through pacat, for as long as it lives.
-// The monitor is named: pipewire-pulse 0.3.65 takes @DEFAULT_MONITOR@ for the default source. Stereo, for
-// the servers mix stereo down to mono differently (PulseAudio averages, PipeWire adds at -3 dB).
-class MonitorCapture {
-public:
-    MonitorCapture() {
-        int fds[2];
-        if (pipe(fds) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(fds[1], STDOUT_FILENO);
-            close(fds[0]);
-            close(fds[1]);
-            execlp("pacat", "pacat", "--record", "--raw", "--format=s16le", "--rate=44100", "--channels=2",
-                   "--latency-msec=20", "--device=pikota_out.monitor", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        fd_ = fds[0];
-        reader_ = std::thread([this] {
-            std::int16_t buffer[4096];
-            for (;;) {
-                const ssize_t n = read(fd_, buffer, sizeof buffer);
-                if (n <= 0)
-                    return;
-                std::lock_guard lock(mutex_);
-                samples_.insert(samples_.end(), buffer, buffer + n / 2);
-            }
-        });
-    }
-    ~MonitorCapture() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        reader_.join();
-        close(fd_);
-    }
-    std::size_t frames() {
-        std::lock_guard lock(mutex_);
-        return samples_.size() / 2;
-    }
-    std::vector<std::int16_t> samples() {
-        std::lock_guard lock(mutex_);
-        return samples_;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    std::thread reader_;
-    std::mutex mutex_;
-    std::vector<std::int16_t> samples_;
-};
-
 class SoundServer : public ::testing::Test {
 protected:
+    void SetUp() override {
+        ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "needs the sound_server fixture";
+    }
+
     std::unique_ptr<SoundService> service = makeSoundService();
     ScratchFolder folder;
     std::string reply;
 
     std::int32_t send(const std::string& command) {
-        char buffer[256] = {};
-        const std::int32_t result = service->sendString(command.c_str(), buffer, sizeof buffer);
-        if (result != 0)
-            service->errorString(result, buffer, sizeof buffer);
-        reply = buffer;
-        return result;
+        const CommandResult result = SendCommand(*service, command.c_str());
+        reply = result.text.value_or("");
+        return result.code;
     }
     std::int64_t status(const char* what) {
         EXPECT_EQ(send(std::string("status wfile ") + what), 0) << reply;
-        return std::stoll(reply);
+        return std::atoll(reply.c_str());
     }
     template <typename Done> static bool waitFor(Done done, std::chrono::seconds limit = 20s) {
         const auto end = std::chrono::steady_clock::now() + limit;
@@ -100,15 +49,21 @@ protected:
         }
         return true;
     }
+    // A stereo float file at 44100 Hz whose every frame says which it is (see SinkMonitor.h).
+    std::string ramp(double seconds, std::int64_t& frames) {
+        frames = static_cast<std::int64_t>(seconds * 44100);
+        const std::string path = folder.file("ramp.wav");
+        pikota::test::writeRamp(path, 44100, frames);
+        return path;
+    }
 };
 
 TEST_F(SoundServer, WhatIsPlayedComesOutOfTheDefaultSink) {
-    ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "needs the sound_server fixture";
     const std::string file = folder.file("tone.wav");
     writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 66150,
                [](std::int64_t n, int) { return sine(1000, n, 44100); }); // 1.5 s
-    MonitorCapture capture;
-    ASSERT_TRUE(waitFor([&] { return capture.frames() > 4410; })) << "the monitor delivers nothing";
+    SinkMonitor monitor;
+    ASSERT_TRUE(monitor.waitForMore(4410)) << "the monitor delivers nothing";
 
     ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
     EXPECT_EQ(send("set wfile time format ms"), 0);
@@ -121,36 +76,32 @@ TEST_F(SoundServer, WhatIsPlayedComesOutOfTheDefaultSink) {
         position = reply;
         send("status wfile length");
         length = reply;
-        positions.push_back(std::stoll(position));
+        positions.push_back(std::atoll(position.c_str()));
         return position == length;
     }));
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     EXPECT_LE(positions.back(), 1500);
-    const std::size_t heard = capture.frames();
-    ASSERT_TRUE(waitFor([&] { return capture.frames() > heard + 13230; })); // 300 ms more
+    ASSERT_TRUE(monitor.waitForMore(13230)); // 300 ms more
     EXPECT_EQ(send("close wfile"), 0);
 
-    // The loud part of the capture's left channel is the tone, as long as the file and at its frequency
-    // and level.
-    const std::vector<std::int16_t> samples = capture.samples();
-    const std::size_t frames = samples.size() / 2;
-    std::size_t first = frames, last = 0;
-    for (std::size_t f = 0; f < frames; ++f)
-        if (std::abs(samples[2 * f]) > 3000) {
-            first = std::min(first, f);
-            last = f;
+    // The loud part of the capture is the tone, as long as the file and at its frequency and level.
+    const std::vector<std::int16_t> samples = monitor.samples();
+    std::size_t first = samples.size(), last = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (std::abs(samples[i]) > 3000) {
+            first = std::min(first, i);
+            last = i;
         }
     ASSERT_LT(first, last) << "nothing came out";
     EXPECT_NEAR(static_cast<double>(last - first) / 44100, 1.5, 0.05);
-    EXPECT_NEAR(zeroCrossingFrequency(samples, 2, 0, 44100, first, last), 1000, 10);
+    EXPECT_NEAR(zeroCrossingFrequency(samples, 1, 0, 44100, first, last), 1000, 10);
     double energy = 0;
-    for (std::size_t f = first; f < last; ++f)
-        energy += static_cast<double>(samples[2 * f]) * samples[2 * f];
+    for (std::size_t i = first; i < last; ++i)
+        energy += static_cast<double>(samples[i]) * samples[i];
     EXPECT_NEAR(std::sqrt(energy / static_cast<double>(last - first)) / 32768, 0.5 / std::sqrt(2.0), 0.05);
 }
 
 TEST_F(SoundServer, RecordsTheDefaultInputForThreeSeconds) {
-    ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "needs the sound_server fixture";
     ASSERT_EQ(send("open new type waveaudio alias wfile"), 0) << reply;
     EXPECT_EQ(send("set wfile time format ms"), 0);
     ASSERT_EQ(send("record wfile"), 0) << reply;
@@ -169,10 +120,163 @@ TEST_F(SoundServer, RecordsTheDefaultInputForThreeSeconds) {
     EXPECT_EQ(sound.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     EXPECT_EQ(sound.info.frames * 1000 / 44100, length);
     EXPECT_GE(sound.info.frames, 3 * 44100);
-    // Skip what the source may deliver before the sine has reached it.
-    EXPECT_NEAR(zeroCrossingFrequency(sound.samples, 2, 0, 44100, 8820), 440, 4);
-    EXPECT_NEAR(zeroCrossingFrequency(sound.samples, 2, 1, 44100, 8820), 440, 4);
+    EXPECT_NEAR(zeroCrossingFrequency(sound.samples, 2, 0, 44100), 440, 4);
+    EXPECT_NEAR(zeroCrossingFrequency(sound.samples, 2, 1, 44100), 440, 4);
     EXPECT_EQ(send("close wfile"), 0);
+}
+
+// The first samples of a recording continue the input's sine: nothing stale, no jump, no ringing.
+TEST_F(SoundServer, ARecordingStartsWithACleanSine) {
+    ASSERT_EQ(send("open new type waveaudio alias wfile"), 0) << reply;
+    ASSERT_EQ(send("record wfile"), 0) << reply;
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(send("stop wfile"), 0) << reply;
+    const std::string saved = folder.file("start.wav");
+    ASSERT_EQ(send("save wfile \"" + saved + "\""), 0) << reply;
+    EXPECT_EQ(send("close wfile"), 0);
+
+    const Sound sound = readSound(saved);
+    ASSERT_TRUE(sound.ok);
+    ASSERT_GE(sound.info.frames, 2205);
+    // The best a sin + b cos + c at 440 Hz over the first 50 ms, and the largest distance from it.
+    const double w = 2 * std::numbers::pi * 440 / 44100;
+    double m[3][4] = {};
+    for (int n = 0; n < 2205; ++n) {
+        const double v[3] = {std::sin(w * n), std::cos(w * n), 1.0};
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j)
+                m[i][j] += v[i] * v[j];
+            m[i][3] += v[i] * sound.samples[static_cast<std::size_t>(n) * 2];
+        }
+    }
+    for (int i = 0; i < 3; ++i)
+        for (int r = 0; r < 3; ++r)
+            if (r != i) {
+                const double f = m[r][i] / m[i][i];
+                for (int c = 0; c < 4; ++c)
+                    m[r][c] -= f * m[i][c];
+            }
+    const double a = m[0][3] / m[0][0], b = m[1][3] / m[1][1], c = m[2][3] / m[2][2];
+    double worst = 0;
+    int at = 0;
+    for (int n = 0; n < 2205; ++n) {
+        const double error = std::abs(sound.samples[static_cast<std::size_t>(n) * 2] -
+                                      (a * std::sin(w * n) + b * std::cos(w * n) + c));
+        if (error > worst) {
+            worst = error;
+            at = n;
+        }
+    }
+    EXPECT_GT(std::hypot(a, b), 3000) << "no sine";
+    EXPECT_LT(worst, 50) << "frame " << at << " leaves the sine";
+}
+
+// Pause and resume: the sink hears the file once, in order, with no gap worth the name.
+TEST_F(SoundServer, ResumeAfterPausePlaysNoFrameTwice) {
+    std::int64_t frames = 0;
+    const std::string file = ramp(3, frames);
+    SinkMonitor monitor;
+    ASSERT_TRUE(monitor.waitForMore(4410));
+    ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
+    ASSERT_EQ(send("set wfile time format ms"), 0);
+    ASSERT_EQ(send("play wfile"), 0) << reply;
+    std::this_thread::sleep_for(1000ms);
+    ASSERT_EQ(send("stop wfile"), 0) << reply;
+    const std::int64_t paused = status("position");
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(send("play wfile"), 0) << reply;
+    std::this_thread::sleep_for(800ms);
+    EXPECT_EQ(send("close wfile"), 0);
+    ASSERT_TRUE(monitor.waitForMore(4410));
+
+    // The frames heard, in order; silence between the two parts.
+    const std::vector<std::int16_t> captured = monitor.samples();
+    std::vector<std::pair<std::size_t, std::size_t>> parts; // [begin, end) of each stretch of sound
+    for (std::size_t i = 0; i < captured.size(); ++i) {
+        if (pikota::test::rampFrame(captured[i], frames) < 0)
+            continue;
+        if (parts.empty() || parts.back().second != i)
+            parts.emplace_back(i, i);
+        parts.back().second = i + 1;
+    }
+    std::erase_if(parts, [](auto p) { return p.second - p.first < 2205; });
+    ASSERT_EQ(parts.size(), 2u) << "expected sound, a pause, and sound";
+    // Away from the edges (where a resampler may ring) every frame follows the one before.
+    for (const auto& [begin, end] : parts)
+        for (std::size_t i = begin + 64; i < end - 64; ++i)
+            ASSERT_GT(pikota::test::rampFrame(captured[i], frames),
+                      pikota::test::rampFrame(captured[i - 1], frames) - 20)
+                << "the sound goes back at " << i;
+    const double lastBefore = pikota::test::rampFrame(captured[parts[0].second - 64], frames) + 64;
+    const double firstAfter = pikota::test::rampFrame(captured[parts[1].first + 64], frames) - 64;
+    EXPECT_GT(firstAfter - lastBefore, -20) << "frames heard twice";
+    EXPECT_LT(firstAfter - lastBefore, 0.005 * 44100) << "frames left out";
+    EXPECT_NEAR(paused, lastBefore * 1000 / 44100, 5)
+        << "the position at the pause is not the last frame heard";
+}
+
+// A dropout (each process of the server stopped for 50 ms): the position keeps with the sound.
+TEST_F(SoundServer, PositionKeepsWithTheSoundAcrossADropout) {
+    const char* serverDir = std::getenv("PIKOTA_SOUND_SERVER_DIR");
+    ASSERT_NE(serverDir, nullptr) << "needs the sound server's folder of pid files";
+    const auto processes = pikota::test::soundServerProcesses(serverDir);
+    ASSERT_FALSE(processes.empty());
+    std::int64_t frames = 0;
+    const std::string file = ramp(3, frames);
+    for (const auto& process : processes) {
+        SCOPED_TRACE(process.name);
+        SinkMonitor monitor;
+        ASSERT_TRUE(monitor.waitForMore(4410));
+        ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
+        ASSERT_EQ(send("set wfile time format ms"), 0);
+        struct Sample {
+            SinkMonitor::Clock::time_point when;
+            double seconds;
+            std::int64_t position;
+        };
+        std::vector<Sample> samples;
+        const auto start = SinkMonitor::Clock::now();
+        ASSERT_EQ(send("play wfile"), 0) << reply;
+        bool frozen = false;
+        for (;;) {
+            std::this_thread::sleep_for(15ms);
+            const auto now = SinkMonitor::Clock::now();
+            const double seconds = std::chrono::duration<double>(now - start).count();
+            if (!frozen && seconds > 1.0) {
+                pikota::test::freeze(process.pid, 50ms);
+                frozen = true;
+                continue;
+            }
+            if (seconds > 2.6)
+                break;
+            ASSERT_EQ(send("status wfile position"), 0) << reply;
+            samples.push_back({now, seconds, std::atoll(reply.c_str())});
+        }
+        ASSERT_TRUE(monitor.waitForMore(4410));
+        EXPECT_EQ(send("close wfile"), 0);
+        const auto captured = monitor.samples();
+        const auto chunks = monitor.chunks();
+        // How far the position is ahead of the sound, before and after the dropout (median, in ms).
+        std::vector<double> before, after;
+        for (const Sample& s : samples) {
+            const double played = pikota::test::playedAt(captured, chunks, s.when, frames, 44100);
+            if (played < 0)
+                continue;
+            const double ahead = static_cast<double>(s.position) - played * 1000 / 44100;
+            if (s.seconds > 0.4 && s.seconds < 0.95)
+                before.push_back(ahead);
+            else if (s.seconds > 1.3)
+                after.push_back(ahead);
+        }
+        ASSERT_GT(before.size(), 10u);
+        ASSERT_GT(after.size(), 10u);
+        std::nth_element(before.begin(), before.begin() + before.size() / 2, before.end());
+        std::nth_element(after.begin(), after.begin() + after.size() / 2, after.end());
+        const double a = before[before.size() / 2], b = after[after.size() / 2];
+        EXPECT_NEAR(b, a, 10) << "ahead of the sound by " << a << " ms before the dropout, " << b
+                              << " ms after";
+        EXPECT_LT(std::abs(a), 25) << "ahead of the sound by " << a << " ms";
+    }
 }
 
 TEST_F(SoundServer, TheCommandLineToolPlaysRecordsAndSaves) {
