@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
 #include <QWindow>
@@ -50,23 +51,37 @@ void Centre(QWidget& window) {
     }
 }
 
-// The frame is known once the window manager has shown the window: at its first exposure.
+// The frame is known once the window manager has framed the window, which may take a few exposures
+// (a window manager that has just started frames it late): centred again at the first exposure that
+// knows its frame. Without a frame (no window manager, or one that draws none) the first centring
+// stands; the watch ends after two seconds, so that a window the user moves is never moved back.
 class CentreWhenExposed : public QObject {
 public:
     explicit CentreWhenExposed(QWidget& window) : QObject(&window), window_(window) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
-            watched->removeEventFilter(this);
+        if (event->type() != QEvent::Expose || !static_cast<QWindow*>(watched)->isExposed())
+            return false;
+        if (!watching_) {
+            watching_ = true;
+            QTimer::singleShot(2000, this, [this, watched] { stop(watched); });
+        }
+        if (window_.frameGeometry() != window_.geometry()) {
             Centre(window_);
-            deleteLater();
+            stop(watched);
         }
         return false;
     }
 
 private:
+    void stop(QObject* watched) {
+        watched->removeEventFilter(this);
+        deleteLater();
+    }
+
     QWidget& window_;
+    bool watching_ = false;
 };
 
 } // namespace

@@ -1,4 +1,4 @@
-// The real device on the libpulse engine against the private sound server of the sound_server fixture
+// The real device on the libpulse engine against the private sound server of the test's fixture
 // (PULSE_SERVER; PulseAudio or PipeWire): what is played comes out of the default sink when it should,
 // and the 440 Hz default source is recorded and saved. The server is never killed here.
 
@@ -24,7 +24,7 @@ namespace {
 class SoundServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "needs the sound_server fixture";
+        ASSERT_NE(std::getenv("PULSE_SERVER"), nullptr) << "needs a sound server fixture";
     }
 
     std::unique_ptr<SoundService> service = makeSoundService();
