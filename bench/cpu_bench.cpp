@@ -29,7 +29,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +36,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <numbers>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -52,18 +50,9 @@ namespace {
 constexpr int kRounds = 5;
 
 void writeTone(const std::string& path, double seconds) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    const auto frames = static_cast<std::int64_t>(seconds * 44100);
-    std::vector<short> data(static_cast<std::size_t>(frames) * 2);
-    for (std::int64_t n = 0; n < frames; ++n)
-        data[n * 2] = data[n * 2 + 1] =
-            static_cast<short>(8000 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(n) / 44100));
-    sf_writef_short(file, data.data(), frames);
-    sf_close(file);
+    pikota::sound::testing::writeSound(
+        path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, static_cast<std::int64_t>(seconds * 44100),
+        [](std::int64_t n, int) { return pikota::sound::testing::sine(440, n, 44100, 8000.0 / 32768); });
 }
 
 // A child process with a pipe to its standard input and one from its standard output.

@@ -158,19 +158,11 @@ long rssKiB() {
 }
 
 // A tone that never passes through zero, so silence in the output means "no file data".
+// A 1000 Hz tone around 0.25, never silent, as float.
 void writeTone(const std::string& path, double seconds) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    const auto frames = static_cast<std::int64_t>(seconds * 44100);
-    std::vector<float> data(static_cast<std::size_t>(frames) * 2);
-    for (std::int64_t n = 0; n < frames; ++n)
-        data[n * 2] = data[n * 2 + 1] =
-            static_cast<float>(0.25 + 0.2 * std::sin(2 * std::numbers::pi * 1000 * n / 44100.0));
-    sf_writef_float(file, data.data(), frames);
-    sf_close(file);
+    pikota::sound::testing::writeSound(
+        path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, static_cast<std::int64_t>(seconds * 44100),
+        [](std::int64_t n, int) { return 0.25 + pikota::sound::testing::sine(1000, n, 44100, 0.2); });
 }
 
 // The frame heard at stream time t according to the callbacks' DAC times.

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -65,7 +66,7 @@ std::vector<unsigned char>& BulkBuffer() {
 }
 
 // The open WAV file. Headers and samples are read at absolute positions; bytes past the end of the file
-// read as 0, which is also what a chunk header read beyond the end looks like. Closing happens in QFile's
+// read as 0, which is also what a chunk header read beyond the end looks like. Closing happens in the
 // destructor, so the file is closed on every path out of the reader, failures included.
 class InputFile {
 public:
@@ -75,37 +76,44 @@ public:
         }
         // Opened without waiting, and taken only if it is a plain file (or a link to one): a named pipe
         // would block the open and the window with it, and a device or a folder is no sound file.
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) {
             throw WaveFileError("cannot open file");
         }
         struct stat info {};
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0 ||
-            !file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-            ::close(fd);
+        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd_, F_SETFL, 0) != 0) {
+            ::close(fd_);
             throw WaveFileError("not a plain file");
         }
-        length_ = file_.size();
+        length_ = info.st_size;
     }
+    ~InputFile() { ::close(fd_); }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
 
     qint64 length() const { return length_; }
 
     void readAt(qint64 pos, unsigned char* dst, qint64 n) {
         qint64 got = 0;
-        if (pos < length_) {
-            if (!file_.seek(pos)) {
+        const qint64 want = pos < length_ ? std::min(n, length_ - pos) : 0;
+        while (got < want) {
+            const ssize_t r = ::pread(fd_, dst + got, static_cast<std::size_t>(want - got), pos + got);
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r < 0) {
                 throw WaveFileError("cannot read file");
             }
-            got = file_.read(reinterpret_cast<char*>(dst), std::min(n, length_ - pos));
-            if (got < 0) {
-                throw WaveFileError("cannot read file");
+            if (r == 0) {
+                break; // the file got shorter: the rest reads as silence
             }
+            got += r;
         }
         std::memset(dst + got, 0, static_cast<std::size_t>(n - got));
     }
 
 private:
-    QFile file_;
+    int fd_ = -1;
     qint64 length_ = 0;
 };
 
