@@ -47,7 +47,7 @@ bool isRecordingName(std::string_view name) {
 
 std::string RecordingsFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification says to ignore a relative path.
+    // A relative XDG_STATE_HOME is to be ignored, as the XDG base directory rules have it.
     std::string base = state && *state == '/' ? state : home() + "/.local/state";
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
