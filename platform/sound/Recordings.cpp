@@ -97,7 +97,10 @@ int CreateRecordingFile(std::string& path) {
         return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
         for (int n = 1; n < 1000; ++n) {
-            std::string name = folder + "/pikota-" + stamp + (n > 1 ? "-" + std::to_string(n) : "") + ".wav";
+            std::string name = folder + "/pikota-" + stamp;
+            if (n > 1)
+                name += '-' + std::to_string(n);
+            name += ".wav";
             // Neither way replaces a file that is there already; hard links for file systems that
             // cannot rename without replacing.
             if (renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0 ||
