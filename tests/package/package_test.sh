@@ -25,6 +25,7 @@ expect Maintainer '^.+ <[^ ]+@[^ ]+>$'
 # The libraries that the program links, found by dpkg-shlibdeps, with versions.
 expect Depends 'libqt6widgets6 \(>= [^)]+\)'
 expect Depends 'libsndfile1 \(>= [^)]+\)'
+expect Depends 'libpulse0 \(>= [^)]+\)'
 # What it needs at run time without linking it.
 for p in fonts-ipafont-gothic qt6-translations-l10n qt6-qpa-plugins xdg-utils hicolor-icon-theme; do
   expect Depends "(^|, )$p(,|$)"
