@@ -4,6 +4,7 @@
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Artwork.h"
 #include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureButton.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -77,10 +78,9 @@ frmAbout::frmAbout() : QDialog(nullptr) {
     setWindowIcon(toolkit::AppIcon());
     setFont(gothic(9));
 
-    picIcon = new QLabel(this);
-    picIcon->setGeometry(twips(240, 240, 480, 480));
-    picIcon->setPixmap(QPixmap::fromImage(toolkit::AppIconImage(32)));
-    picIcon->resize(picIcon->pixmap().size());
+    // Sized to the 32-pixel icon, and drawn at the screen's resolution.
+    picIcon = new toolkit::ArtPicture(toolkit::AppIconImage(32), this);
+    picIcon->move(twips(240, 240, 480, 480).topLeft());
 
     lblTitle = label(this, twips(1050, 240, 3885, 480), true);
     lblTitle->setFont(gothic(11.25));

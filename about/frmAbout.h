@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+namespace pikota::toolkit {
+class ArtPicture;
+}
 class QLabel;
 class QPushButton;
 
@@ -25,7 +28,7 @@ public:
     void Show();
     bool isLoaded() const { return loaded_; }
 
-    QLabel* picIcon = nullptr;
+    pikota::toolkit::ArtPicture* picIcon = nullptr;
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;
     QLabel* lblDescription = nullptr;

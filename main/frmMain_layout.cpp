@@ -5,6 +5,7 @@
 #include "platform/toolkit/Artwork.h"
 #include "platform/toolkit/Label.h"
 #include "platform/toolkit/PictureBox.h"
+#include "platform/toolkit/PictureButton.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -35,12 +36,8 @@ QPushButton* textButton(QWidget* parent, const QString& text, QRect geometry, co
 }
 
 QPushButton* pictureButton(QWidget* parent, const QImage& image, QRect geometry, const QString& tip) {
-    auto* button = new QPushButton(parent);
+    auto* button = new toolkit::PictureButton(image, parent);
     button->setGeometry(geometry);
-    QIcon icon(QPixmap::fromImage(image));
-    icon.addPixmap(QPixmap::fromImage(toolkit::DisabledImage(image)), QIcon::Disabled);
-    button->setIcon(icon);
-    button->setIconSize(image.size());
     button->setToolTip(tip);
     // A screen reader says what the picture shows.
     button->setAccessibleName(tip);

@@ -14,18 +14,6 @@
 
 namespace toolkit = pikota::toolkit;
 
-namespace {
-
-QImage enlarged(const QImage& art, int factor) {
-    QImage result(art.width() * factor, art.height() * factor, art.format());
-    for (int y = 0; y < result.height(); ++y)
-        for (int x = 0; x < result.width(); ++x)
-            result.setPixel(x, y, art.pixel(x / factor, y / factor));
-    return result;
-}
-
-} // namespace
-
 int main(int argc, char* argv[]) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s FOLDER SIZE...\n", argv[0]);
@@ -41,7 +29,8 @@ int main(int argc, char* argv[]) {
         }
         const QString dir = QStringLiteral("%1x%1/apps").arg(size);
         const QString path = folder.filePath(dir + QStringLiteral("/pikota.png"));
-        if (!folder.mkpath(dir) || !enlarged(toolkit::AppIconImage(base), size / base).save(path, "PNG")) {
+        if (!folder.mkpath(dir) ||
+            !toolkit::ScaledArt(toolkit::AppIconImage(base), size / base).save(path, "PNG")) {
             std::fprintf(stderr, "%s: cannot write %s\n", argv[0], qPrintable(path));
             return 1;
         }

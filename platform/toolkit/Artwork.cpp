@@ -61,6 +61,19 @@ QImage DisabledImage(const QImage& image) {
     return result;
 }
 
+QImage ScaledArt(const QImage& art, qreal ratio) {
+    const QSize size(qRound(art.width() * ratio), qRound(art.height() * ratio));
+    if (size == art.size() || size.isEmpty())
+        return art;
+    QImage result(size, art.format());
+    for (int y = 0; y < size.height(); ++y) {
+        const int from = (2 * y + 1) * art.height() / (2 * size.height());
+        for (int x = 0; x < size.width(); ++x)
+            result.setPixel(x, y, art.pixel((2 * x + 1) * art.width() / (2 * size.width()), from));
+    }
+    return result;
+}
+
 QImage AppIconImage(int size) {
     // Drawn on a 32-pixel grid; the small icon uses the same plan at half scale.
     const bool small = size < 32;

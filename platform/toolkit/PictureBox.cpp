@@ -1,5 +1,7 @@
 #include "platform/toolkit/PictureBox.h"
 
+#include "platform/toolkit/DevicePixels.h"
+
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,7 +18,7 @@ namespace {
 
 bool finite(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
-// The pixel that a point in logical coordinates falls on.
+// The pixel that a point in pixel coordinates falls on.
 QPoint pixelOf(QPointF p) {
     // Far-off points are clipped, but kept in a range that integer arithmetic handles exactly.
     constexpr double far = 1e6;
@@ -105,11 +107,22 @@ void PictureBox::setBackColor(const QColor& color) {
 
 void PictureBox::setScale(double x1, double y1, double x2, double y2) { scale_ = {x1, y1, x2, y2, false}; }
 
-PictureBox::Mapper::Mapper(const Scale& s, QSize size)
+PictureBox::Mapper::Mapper(const Scale& s, QSize logical, QSize image)
     : twips_(s.twips), x1_(s.x1), y1_(s.y1), spanX_(s.x2 - s.x1), spanY_(s.y2 - s.y1),
-      lastX_(std::max(size.width() - 1, 0)), lastY_(std::max(size.height() - 1, 0)) {}
+      lastX_(std::max(image.width() - 1, 0)), lastY_(std::max(image.height() - 1, 0)),
+      perLogicalX_(logical.width() > 1 ? lastX_ / (logical.width() - 1) : 1.0),
+      perLogicalY_(logical.height() > 1 ? lastY_ / (logical.height() - 1) : 1.0) {}
 
-QPointF PictureBox::toPixel(QPointF user) const { return Mapper(scale_, size())(user); }
+QPointF PictureBox::toPixel(QPointF user) const { return Mapper(scale_, size(), size())(user); }
+
+QPointF PictureBox::toDevice(QPointF user) const { return Mapper(scale_, size(), canvas_.size())(user); }
+
+QSize PictureBox::deviceSize() const {
+    const qreal ratio = devicePixelRatioF();
+    const QPoint at = mapTo(window(), QPoint(0, 0));
+    const auto edge = [ratio](int logical) { return qRound(logical * ratio); };
+    return {edge(at.x() + width()) - edge(at.x()), edge(at.y() + height()) - edge(at.y())};
+}
 
 QPointF PictureBox::toUser(QPointF pixel) const {
     if (scale_.twips)
@@ -130,7 +143,7 @@ void PictureBox::cls() {
 
 void PictureBox::record(const Op& op) {
     ops_.push_back(op);
-    paintOps(ops_.size() - 1);
+    renderOps(canvas_, ops_.size() - 1);
 }
 
 int PictureBox::useScale() {
@@ -157,7 +170,7 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
     for (const QPointF& p : points)
         ops_.push_back({Op::Point, rgb, p, p, s});
     current_ = points.back();
-    paintOps(first);
+    renderOps(canvas_, first);
     update();
 }
 
@@ -179,7 +192,7 @@ void PictureBox::lineToBatch(std::span<const QPointF> points, const QColor& colo
         ops_.push_back({Op::Line, rgb, current_, p, s});
         current_ = p;
     }
-    paintOps(first);
+    renderOps(canvas_, first);
     update();
 }
 
@@ -193,8 +206,8 @@ void PictureBox::updateLine(QPointF a, QPointF b, int width) {
                .adjusted(-margin, -margin, margin, margin));
 }
 
-void PictureBox::paintOps(std::size_t first) {
-    if (canvas_.isNull())
+void PictureBox::renderOps(QImage& image, std::size_t first) const {
+    if (image.isNull())
         return;
     // Ops of one batch share their scale: the mapping is made once for a run of them.
     int scale = -1;
@@ -203,33 +216,34 @@ void PictureBox::paintOps(std::size_t first) {
         const Op& op = ops_[i];
         if (op.scale != scale) {
             scale = op.scale;
-            map.emplace(scales_[static_cast<std::size_t>(scale)], size());
+            map.emplace(scales_[static_cast<std::size_t>(scale)], size(), image.size());
         }
         const QPointF to = (*map)(op.to);
         if (!finite(to))
             continue;
         const QPoint end = pixelOf(to);
         if (op.kind == Op::Point) {
-            plot(canvas_, end.x(), end.y(), op.color);
+            plot(image, end.x(), end.y(), op.color);
             continue;
         }
         const QPointF from = (*map)(op.from);
         if (finite(from))
-            rasterLine(canvas_, pixelOf(from), end, op.color);
+            rasterLine(image, pixelOf(from), end, op.color);
     }
 }
 
 void PictureBox::rebuildCanvas() {
-    if (size().isEmpty()) {
+    const QSize device = deviceSize();
+    if (device.isEmpty()) {
         canvas_ = QImage();
         return;
     }
     // The image is kept while the box keeps its size: erasing happens ten times a second while a
     // track plays.
-    if (canvas_.size() != size())
-        canvas_ = QImage(size(), QImage::Format_RGB32);
+    if (canvas_.size() != device)
+        canvas_ = QImage(device, QImage::Format_RGB32);
     canvas_.fill(back_);
-    paintOps(0);
+    renderOps(canvas_, 0);
 }
 
 LineShape& PictureBox::addLine(double x1, double y1, double x2, double y2, Qt::PenStyle style, int width,
@@ -240,22 +254,33 @@ LineShape& PictureBox::addLine(double x1, double y1, double x2, double y2, Qt::P
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
-    if (canvas_.size() != size())
+    // The screen's pixel ratio may have changed (the window went to another screen).
+    if (canvas_.size() != deviceSize())
         rebuildCanvas();
     QPainter painter(this);
-    // The drawing is kept one image pixel to a logical pixel; on a denser screen each
-    // becomes a block of device pixels, scaled without smoothing so that it stays crisp.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect(), canvas_);
-    // A line shape covers the same pixels as a point at its ends would. At one device pixel to a
-    // logical one, Qt draws a one-pixel line on the pixel right of and below whole coordinates; on a
-    // denser screen the pen is as wide as a logical pixel, so it is centred in that pixel.
-    const QPointF centre = devicePixelRatioF() > 1 ? QPointF(0.5, 0.5) : QPointF();
+    // Everything is painted in device pixels, from the device pixel where the window's painting
+    // clips the box: one image pixel to one device pixel, so nothing is scaled or smoothed.
+    const QRect area = DeviceRect(painter, rect());
+    const QSize device = area.size();
+    // Painted into something other than the screen (a grab into an image whose pixels lie otherwise):
+    // the drawing is made afresh at that size.
+    QImage elsewhere;
+    if (device != canvas_.size() && !device.isEmpty()) {
+        elsewhere = QImage(device, QImage::Format_RGB32);
+        elsewhere.fill(back_);
+        renderOps(elsewhere, 0);
+    }
+    const QImage& image = elsewhere.isNull() ? canvas_ : elsewhere;
+    PaintInDevicePixels(painter, area.topLeft());
+    painter.drawImage(0, 0, image);
+    // A line shape covers the same pixels as a point at its ends would: Qt draws a line one pixel wide
+    // on the pixel right of and below whole coordinates. Its dots are device pixels too, so a dotted
+    // line has the same even period at every ratio.
+    const Mapper map(scale_, size(), image.size());
     for (const auto& line : lines_) {
-        QPen pen(line->color(), line->width(), line->style(), Qt::FlatCap);
-        painter.setPen(pen);
-        painter.drawLine(QPointF(pixelOf(line->pixelFrom())) + centre,
-                         QPointF(pixelOf(line->pixelTo())) + centre);
+        painter.setPen(QPen(line->color(), line->width(), line->style(), Qt::FlatCap));
+        painter.drawLine(QPointF(pixelOf(map.fromLogical(line->pixelFrom()))),
+                         QPointF(pixelOf(map.fromLogical(line->pixelTo()))));
     }
 }
 

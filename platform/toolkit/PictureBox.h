@@ -45,9 +45,12 @@ private:
     QColor color_;
 };
 
-// A drawing surface with a user coordinate scale, single-pixel points and lines
-// drawn from the current drawing position, and a kept drawing that survives
-// being covered and repaints crisply, without smoothing, at any device pixel ratio.
+// A drawing surface with a user coordinate scale, points and lines one device pixel
+// wide drawn from the current drawing position, and a kept drawing that survives
+// being covered. The drawing is kept and painted in the screen's own pixels, so that
+// a scaled screen (a device pixel ratio of 1.25, 1.5, 2, ...) shows thin, even
+// strokes, never enlarged or smoothed ones; at a ratio of 1 a device pixel is a
+// logical one.
 class PictureBox : public QWidget {
     Q_OBJECT
 
@@ -93,16 +96,22 @@ public:
 
     // Everything drawn since the last erase, oldest first.
     const std::vector<Op>& drawing() const { return ops_; }
-    // The kept drawing as it stands, one pixel to a logical pixel.
+    // The kept drawing as it stands, one pixel to a device pixel of the box on the screen.
     const QImage& canvas() const { return canvas_; }
+    // The box's size in device pixels where it stands in its window: its edges fall on the
+    // device pixels nearest to them, as the window's own painting clips it.
+    QSize deviceSize() const;
 
     // A line shape above the drawing, ends in the current user units.
     LineShape& addLine(double x1, double y1, double x2, double y2, Qt::PenStyle style = Qt::SolidLine,
                        int width = 1, QColor color = Qt::black);
     const std::vector<std::unique_ptr<LineShape>>& lines() const { return lines_; }
 
+    // From user units to the box's logical pixels and back; a mouse position maps through the pixel
+    // under it. Drawing goes to device pixels: toDevice gives where a user point falls in the canvas.
     QPointF toPixel(QPointF user) const;
     QPointF toUser(QPointF pixel) const;
+    QPointF toDevice(QPointF user) const;
 
     // Files dragged onto the box: a drag of one local file is taken when `accepts`
     // says yes to its path, asked as the drag enters, moves and drops, and the drop
@@ -132,31 +141,34 @@ private:
         bool operator==(const Scale&) const = default;
     };
     int useScale();
-    // From user units of one scale to logical pixels of a box of the given size: x1 on the
-    // first pixel column and x2 on the last, y1 on the first row and y2 on the last, so
-    // that what stands at a corner of the scale is seen in the box. A scale of zero width
-    // or height maps to infinity or NaN; such points are not drawn.
+    // From user units of one scale to the pixels of an image of the given size that covers a box of
+    // the given logical size: x1 on the first pixel column and x2 on the last, y1 on the first row and
+    // y2 on the last, so that what stands at a corner of the scale is seen in the box. Twips count
+    // logical pixels, stretched so that the last logical pixel is the last one of the image too. A
+    // scale of zero width or height maps to infinity or NaN; such points are not drawn.
     class Mapper {
     public:
-        Mapper(const Scale& s, QSize size);
+        Mapper(const Scale& s, QSize logical, QSize image);
         QPointF operator()(QPointF user) const {
             if (twips_)
-                return user / kTwipsPerPixel;
+                return fromLogical(user / kTwipsPerPixel);
             // Multiplied before dividing, so that x2 and y2 land on the last pixel exactly.
             return {(user.x() - x1_) * lastX_ / spanX_, (user.y() - y1_) * lastY_ / spanY_};
         }
+        // A point in the box's logical pixels, in the image's.
+        QPointF fromLogical(QPointF p) const { return {p.x() * perLogicalX_, p.y() * perLogicalY_}; }
 
     private:
         bool twips_;
-        double x1_, y1_, spanX_, spanY_, lastX_, lastY_;
+        double x1_, y1_, spanX_, spanY_, lastX_, lastY_, perLogicalX_, perLogicalY_;
     };
     void rebuildCanvas();
+    // Draws ops_[first] and every op after it into an image that covers the box.
+    void renderOps(QImage& image, std::size_t first) const;
     // Repaints the strip of the box that a line shape from a to b covers.
     void updateLine(QPointF a, QPointF b, int width);
     // The dragged file's path when the drop filter takes it, else empty.
     QString acceptedFile(const QDropEvent& event) const;
-    // Draws ops_[first] and every op after it into the kept image.
-    void paintOps(std::size_t first);
     void record(const Op& op);
 
     QColor back_;

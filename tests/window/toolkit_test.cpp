@@ -1,7 +1,9 @@
 // The drawing surface, line shapes, message boxes and the file dialog.
+#include "platform/toolkit/Artwork.h"
 #include "platform/toolkit/FileDialog.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
+#include "platform/toolkit/PictureButton.h"
 
 #include <gtest/gtest.h>
 
@@ -17,24 +19,38 @@
 #include <QTimer>
 
 #include <fstream>
+#include <map>
 
 namespace toolkit = pikota::toolkit;
 
 namespace {
 
 constexpr QRgb kWhite = 0xffffffff;
+constexpr QRgb kRed = 0xffff0000;
+constexpr QRgb kBlue = 0xff0000ff;
+constexpr QRgb kBlack = 0xff000000;
 
+// These tests run on screens of device pixel ratio 1, 1.25, 1.5 and 2 (QT_SCALE_FACTOR, see
+// CMakeLists.txt); what they check holds at every ratio.
 struct Box {
     QWidget window;
     toolkit::PictureBox* box = new toolkit::PictureBox(&window);
-    Box(int w = 101, int h = 51) {
-        box->setGeometry(0, 0, w, h);
+    explicit Box(int w = 101, int h = 51, QPoint at = {}) {
+        box->setGeometry(QRect(at, QSize(w, h)));
         box->setBackColor(Qt::white);
-        window.resize(w, h);
+        window.resize(at.x() + w, at.y() + h);
         window.show();
     }
-    // The colour of a pixel of the kept drawing.
+    // The colour of a device pixel of the kept drawing.
     QRgb at(int x, int y) const { return box->canvas().pixel(x, y) | 0xff000000; }
+    QRgb at(QPoint p) const { return at(p.x(), p.y()); }
+    // The device pixel a user point falls on.
+    QPoint dev(QPointF user) const {
+        const QPointF p = box->toDevice(user);
+        return {int(std::floor(p.x() + 1e-6)), int(std::floor(p.y() + 1e-6))};
+    }
+    int last() const { return box->canvas().width() - 1; }
+    int bottom() const { return box->canvas().height() - 1; }
     int coloured() const {
         int n = 0;
         const QImage& c = box->canvas();
@@ -44,6 +60,17 @@ struct Box {
         return n;
     }
 };
+
+double ratio() { return qApp->devicePixelRatio(); }
+
+// The columns of one row of an image that hold a colour.
+std::vector<int> columnsOf(const QImage& image, int y, QRgb colour) {
+    std::vector<int> xs;
+    for (int x = 0; x < image.width(); ++x)
+        if ((image.pixel(x, y) | 0xff000000) == colour)
+            xs.push_back(x);
+    return xs;
+}
 
 TEST(PictureBoxScale, YGrowsUpwardsWhenTheBottomIsBelowTheTop) {
     Box b;
@@ -55,30 +82,30 @@ TEST(PictureBoxScale, YGrowsUpwardsWhenTheBottomIsBelowTheTop) {
 
     // A point high in user units lands near the top.
     b.box->pset(500, 90, Qt::blue);
-    EXPECT_EQ(b.at(50, 2), QColor(Qt::blue).rgb());
+    EXPECT_EQ(b.dev({500, 90}), QPoint(b.last() / 2, qFloor(b.bottom() / 20.0 + 1e-6)));
+    EXPECT_EQ(b.at(b.dev({500, 90})), kBlue);
     EXPECT_EQ(b.coloured(), 1);
 }
 
-// What stands at x2 or y2 is seen in the box's last column or row, points and line shapes alike, and a
-// click into the last column gives x2.
-TEST(PictureBoxScale, TheLowerRightCornerIsTheLastPixel) {
+// The kept drawing has the screen's pixels; what stands at x2 or y2 is seen in its last column or row,
+// points and line shapes alike, and a click into the last logical column gives x2 as at a ratio of 1.
+TEST(PictureBoxScale, TheLowerRightCornerIsTheLastDevicePixel) {
     Box b(753, 35);
+    EXPECT_EQ(b.box->canvas().size(), QSize(qRound(753 * ratio()), qRound(35 * ratio())));
     toolkit::LineShape& line = b.box->addLine(0, 45, 0, 520); // in twips, as the layout puts it
     b.box->setScale(0, 32768, 500000, -32768);
     b.box->pset(500000, -32768, Qt::red);
     b.box->psetBatch(std::vector<QPointF>{{0, 32767}, {500000, 32767}}, Qt::blue);
-    EXPECT_EQ(b.at(752, 34), QColor(Qt::red).rgb());
-    EXPECT_EQ(b.at(0, 0), QColor(Qt::blue).rgb());
-    EXPECT_EQ(b.at(752, 0), QColor(Qt::blue).rgb());
+    EXPECT_EQ(b.at(b.last(), b.bottom()), kRed);
+    EXPECT_EQ(b.at(0, 0), kBlue);
+    EXPECT_EQ(b.at(b.last(), 0), kBlue);
     EXPECT_EQ(b.coloured(), 3);
 
     line.setX1(500000);
     line.setX2(500000);
     const QImage shown = b.box->grab().toImage();
-    const int dpr = qRound(b.box->devicePixelRatioF());
-    for (int dx = 0; dx < dpr; ++dx)
-        EXPECT_EQ(shown.pixelColor(752 * dpr + dx, 10 * dpr), QColor(Qt::black)) << dx;
-    EXPECT_EQ(shown.pixelColor(751 * dpr + dpr - 1, 10 * dpr), QColor(Qt::white));
+    ASSERT_EQ(shown.size(), b.box->canvas().size());
+    EXPECT_EQ(columnsOf(shown, shown.height() / 2, kBlack), std::vector<int>{b.last()});
 
     QSignalSpy spy(b.box, &toolkit::PictureBox::mouseDown);
     QTest::mouseClick(b.box, Qt::LeftButton, {}, QPoint(752, 34));
@@ -106,11 +133,10 @@ TEST(PictureBoxDrawing, LinesStartAtTheCurrentDrawingPosition) {
     EXPECT_EQ(ops[1].from, QPointF(10, 10));
     EXPECT_EQ(ops[2].from, QPointF(20, 10));
     EXPECT_EQ(ops[2].kind, toolkit::PictureBox::Op::Line);
-    for (int x = 10; x < 20; ++x)
-        EXPECT_EQ(b.at(x, 10), QColor(Qt::red).rgb()) << x;
-    EXPECT_EQ(b.at(20, 20), QColor(Qt::blue).rgb());
+    for (int x = b.dev({10, 10}).x(); x < b.dev({20, 10}).x(); ++x)
+        EXPECT_EQ(b.at(x, b.dev({10, 10}).y()), kRed) << x;
+    EXPECT_EQ(b.at(b.dev({20, 20})), kBlue);
 }
-
 TEST(PictureBoxDrawing, BatchesLookLikeTheirPointsAndLinesOneByOne) {
     Box one(200, 60), batch(200, 60);
     std::vector<QPointF> points;
@@ -159,8 +185,9 @@ TEST(PictureBoxDrawing, EraseKeepsScaleBackgroundAndLineShapes) {
     // The line shape is still painted, above the drawing.
     b.box->pset(2, 5, Qt::red);
     const QImage shown = b.box->grab().toImage();
-    const int dpr = qRound(b.box->devicePixelRatioF());
-    EXPECT_EQ(shown.pixelColor(20 * dpr, 20 * dpr), QColor(Qt::black));
+    const std::vector<int> black = columnsOf(shown, b.dev({2, 5}).y(), kBlack);
+    ASSERT_EQ(black.size(), 1u);
+    EXPECT_NEAR(black[0], 20 * ratio(), 1);
     EXPECT_EQ(line.pixelFrom().x(), 20);
 }
 
@@ -215,25 +242,111 @@ TEST(PictureBoxMouse, MouseDownReportsUserUnitsButtonAndKeys) {
     EXPECT_FLOAT_EQ(spy[0][3].toFloat(), 128.0f);
 }
 
-TEST(PictureBoxPixels, PointsAreCrispAtTheScreensPixelRatio) {
-    Box b;
-    b.box->setScale(0, 0, 100, 50);
-    b.box->pset(10, 10, Qt::red);
-    const int dpr = qRound(b.box->devicePixelRatioF());
-    const QImage shown = b.box->grab().toImage();
-    ASSERT_EQ(shown.width(), 101 * dpr);
-    // One logical pixel: every device pixel of it in full colour, and none beside it.
-    int red = 0, other = 0;
+// The box as its window shows it, standing where its edges fall between device pixels at 1.25 and 1.5:
+// only the colours drawn, every stroke one device pixel wide, x1 and x2 on the box's first and last
+// device columns, a dotted guide at one even period, and a click giving the same user x as at a ratio of 1.
+TEST(PictureBoxPixels, StrokesAreOneDevicePixelWideAtTheScreensRatio) {
+    Box b(345, 41, QPoint(9, 7));
+    b.box->addLine(0, 570, 344 * 15, 570, Qt::DotLine); // a guide across the box, below the position line
+    toolkit::LineShape& position = b.box->addLine(0, 45, 0, 520);
+    b.box->setScale(0, 100, 1000, -100);
+    position.setX1(500);
+    position.setX2(500);
+    b.box->pset(0, 90, Qt::blue);
+    b.box->pset(1000, 90, Qt::blue);
+    b.box->pset(0, -50, Qt::red);
+    b.box->lineTo(1000, -50, Qt::red);
+    const QColor green(0, 128, 0);
+    b.box->pset(0, 80, green);
+    b.box->lineTo(1000, -30, green);
+
+    const QImage window = b.window.grab().toImage();
+    const auto edge = [](int logical) { return qRound(logical * ratio()); };
+    const QRect area(QPoint(edge(9), edge(7)), QPoint(edge(9 + 345) - 1, edge(7 + 41) - 1));
+    const QImage shown = window.copy(area);
+    ASSERT_EQ(shown.size(), b.box->canvas().size());
+
+    std::map<QRgb, std::vector<int>> perColumn; // how many pixels of a colour each column holds
+    for (QRgb c : {kRed, green.rgb(), kBlack})
+        perColumn[c].assign(std::size_t(shown.width()), 0);
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x) {
-            const QColor c = shown.pixelColor(x, y);
-            if (c == QColor(Qt::red))
-                ++red;
-            else if (c != QColor(Qt::white) && c != QColor(Qt::black))
-                ++other;
+            const QRgb c = shown.pixel(x, y) | 0xff000000;
+            ASSERT_TRUE(c == kWhite || c == kBlue || perColumn.count(c)) << "smoothed at " << x << "," << y;
+            if (perColumn.count(c))
+                ++perColumn[c][std::size_t(x)];
         }
-    EXPECT_EQ(red, dpr * dpr);
-    EXPECT_EQ(other, 0);
+    // The flat red line and the slanting green one: one pixel in every column from the first to the last,
+    // but where the position line stands above them.
+    std::vector<int> once(std::size_t(shown.width()), 1);
+    once[std::size_t(b.dev({500, 0}).x())] = 0;
+    for (QRgb c : {kRed, green.rgb()})
+        EXPECT_EQ(perColumn[c], once) << std::hex << c;
+    EXPECT_EQ(columnsOf(shown, b.dev({0, 90}).y(), kBlue), (std::vector<int>{0, shown.width() - 1}));
+
+    // The position line is one device column, the guide one device row of dots at an even period.
+    const int guide = qFloor(38 * (shown.height() - 1) / 40.0 + 1e-6);
+    std::vector<int> dots = columnsOf(shown, guide, kBlack);
+    ASSERT_GT(dots.size(), std::size_t(shown.width() / 4));
+    for (std::size_t i = 1; i < dots.size(); ++i)
+        ASSERT_EQ(dots[i] - dots[i - 1], 3) << "dots at " << dots[i - 1] << " and " << dots[i];
+    EXPECT_TRUE(columnsOf(shown, guide - 1, kBlack).empty());
+    EXPECT_TRUE(columnsOf(shown, guide + 1, kBlack).empty());
+    EXPECT_EQ(columnsOf(shown, shown.height() / 2, kBlack), std::vector<int>{b.dev({500, 0}).x()});
+
+    QSignalSpy spy(b.box, &toolkit::PictureBox::mouseDown);
+    for (int x : {0, 172, 344})
+        QTest::mouseClick(b.box, Qt::LeftButton, {}, QPoint(x, 20));
+    ASSERT_EQ(spy.count(), 3);
+    EXPECT_FLOAT_EQ(spy[0][2].toFloat(), 0.0f);
+    EXPECT_FLOAT_EQ(spy[1][2].toFloat(), float(172 * 1000.0 / 344));
+    EXPECT_FLOAT_EQ(spy[2][2].toFloat(), 1000.0f);
+}
+
+// Pixel art at a pixel ratio: whole ratios give square blocks, others blocks that differ by at most a pixel;
+// every pixel is one of the art's, none a blend.
+TEST(ArtworkScaling, EachPixelTakesTheArtPixelUnderItsCentre) {
+    QImage art(4, 1, QImage::Format_RGB32);
+    const char names[] = "ABCD";
+    for (int x = 0; x < 4; ++x)
+        art.setPixel(x, 0, qRgb(x * 60, 0, 0));
+    const auto letters = [&](const QImage& image) {
+        std::string s;
+        for (int x = 0; x < image.width(); ++x)
+            s += names[qRed(image.pixel(x, 0)) / 60];
+        return s;
+    };
+    const std::pair<qreal, std::string> cases[] = {{1, "ABCD"},       {1.25, "ABCCD"}, {1.5, "ABBCDD"},
+                                                   {1.75, "AABCCDD"}, {2, "AABBCCDD"}, {3, "AAABBBCCCDDD"}};
+    for (const auto& [ratio, expected] : cases) {
+        const QImage scaled = toolkit::ScaledArt(art, ratio);
+        EXPECT_EQ(letters(scaled), expected) << ratio;
+        EXPECT_EQ(scaled.height(), qRound(ratio)) << ratio;
+    }
+}
+
+// A picture button shows its art at the screen's pixels, one to one: the art's own size times the ratio,
+// only its two colours, as many black pixels as the scaled art has.
+TEST(ArtworkScaling, PictureButtonsShowTheArtUnsmoothed) {
+    const QRgb face = qRgb(240, 234, 218);
+    for (const QImage& art : {toolkit::PlayImage(), toolkit::PauseImage(), toolkit::StopImage()}) {
+        for (bool enabled : {true, false}) {
+            QWidget window;
+            toolkit::PictureButton button(art, &window);
+            button.setGeometry(3, 5, 41, 25);
+            button.setEnabled(enabled);
+            window.show();
+            const QImage shown = window.grab().toImage();
+            QRect drawn;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    if ((shown.pixel(x, y) | 0xff000000) == (face | 0xff000000))
+                        drawn |= QRect(x, y, 1, 1);
+            const QImage expected = toolkit::ScaledArt(enabled ? art : toolkit::DisabledImage(art), ratio());
+            ASSERT_EQ(drawn.size(), expected.size()) << "enabled " << enabled;
+            EXPECT_EQ(shown.copy(drawn).convertToFormat(QImage::Format_RGB32), expected);
+        }
+    }
 }
 
 TEST(FileDialogFilter, LabelAndPatternBecomeQtNameFilters) {
