@@ -43,10 +43,17 @@ void InitApplication(QCoreApplication& app) {
 
 namespace {
 
+// Centred in the screen's available area; a window larger than that area keeps its title bar and
+// menu bar on the screen instead: on that axis its frame starts at the area's edge.
 void Centre(QWidget& window) {
     if (const QScreen* screen = window.screen()) {
+        const QRect area = screen->availableGeometry();
         QRect frame = window.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
+        frame.moveCenter(area.center());
+        if (frame.width() > area.width())
+            frame.moveLeft(area.left());
+        if (frame.height() > area.height())
+            frame.moveTop(area.top());
         window.move(frame.topLeft());
     }
 }

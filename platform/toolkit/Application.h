@@ -27,6 +27,9 @@ void InitApplication(QCoreApplication& app);
 
 // Shows a top-level window centred on its screen: placed before it shows, and placed again once it is
 // on the screen, when the window manager has put its frame around it, so that the whole frame is centred.
+// On a screen too small for it (a scaled laptop screen), its top-left corner stays on the screen, so
+// that its title bar and menu bar can be reached. Where the window system places windows itself
+// (Wayland), the compositor's place stands.
 void ShowCentred(QWidget& window);
 
 // Starts a program detached, without a shell; returns at once. False if it could not be started.
