@@ -25,7 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(PIKOTA_RUNTIME_DEPENDS
   fonts-ipafont-gothic   # Japanese glyphs; without a font every text is boxes
   qt6-translations-l10n  # Qt's own Japanese, for the message boxes and the file dialog
-  qt6-qpa-plugins        # Qt's platform plugins, for X11 and Wayland
+  qt6-qpa-plugins        # Qt's platform plugins (the X11 one is in libqt6gui6, linked)
+  qt6-wayland            # Qt's Wayland plugin: without it a desktop with no XWayland cannot start Qt
   hicolor-icon-theme     # the icon theme the program's icons go into
   xdg-utils)             # xdg-open shows the help file
 list(JOIN PIKOTA_RUNTIME_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)

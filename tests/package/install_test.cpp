@@ -62,6 +62,10 @@ TEST_F(Installed, ThereIsTheProgramWhatTheDesktopNeedsAndNothingElse) {
         QStringLiteral("usr/share/pikota/readme.txt"),
         QStringLiteral("usr/share/applications/" PIKOTA_APP_ID ".desktop"),
         QStringLiteral("usr/share/metainfo/" PIKOTA_APP_ID ".metainfo.xml"),
+        QStringLiteral("usr/share/man/man1/pikota.1.gz"),
+        QStringLiteral("usr/share/man/ja/man1/pikota.1.gz"),
+        QStringLiteral("usr/share/doc/pikota/copyright"),
+        QStringLiteral("usr/share/doc/pikota/changelog.gz"),
     };
     for (int size : kIconSizes)
         expected << QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/pikota.png").arg(size);

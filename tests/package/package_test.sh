@@ -27,10 +27,14 @@ expect Depends 'libqt6widgets6 \(>= [^)]+\)'
 expect Depends 'libsndfile1 \(>= [^)]+\)'
 expect Depends 'libpulse0 \(>= [^)]+\)'
 # What it needs at run time without linking it.
-for p in fonts-ipafont-gothic qt6-translations-l10n qt6-qpa-plugins xdg-utils hicolor-icon-theme; do
+for p in fonts-ipafont-gothic qt6-translations-l10n qt6-qpa-plugins qt6-wayland xdg-utils hicolor-icon-theme; do
   expect Depends "(^|, )$p(,|$)"
 done
 expect Description '^two-track sound recorder'
 # The program, found where the desktop entry's Exec looks for it.
 [[ $(dpkg-deb -c "$deb") =~ \ \./usr/bin/pikota($'\n'|$) ]] || { echo "no /usr/bin/pikota in the package"; fail=1; }
+# Debian's own checks: no error and no warning.
+root=()
+[ "$(id -u)" = 0 ] && root=(--allow-root)
+lintian "${root[@]}" --fail-on error,warning "$deb" || { echo "lintian finds errors or warnings"; fail=1; }
 exit $fail
