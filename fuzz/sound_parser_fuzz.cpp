@@ -37,6 +37,8 @@ std::string spell(const Command& c) {
         return "status " + c.alias + " position";
     case Verb::Length:
         return "status " + c.alias + " length";
+    case Verb::Envelope:
+        return "status " + c.alias + " envelope";
     }
     std::abort();
 }

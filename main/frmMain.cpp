@@ -60,6 +60,8 @@ void frmMain::connectHandlers() {
     connect(cmdStop2, &QPushButton::clicked, this, &frmMain::cmdStop2_Click);
     connect(tmrPosition1, &QTimer::timeout, this, &frmMain::tmrPosition1_Timer);
     connect(tmrPosition2, &QTimer::timeout, this, &frmMain::tmrPosition2_Timer);
+    connect(ui1.tmrRecord, &QTimer::timeout, this, &frmMain::tmrRecord1_Timer);
+    connect(ui2.tmrRecord, &QTimer::timeout, this, &frmMain::tmrRecord2_Timer);
     connect(Picture1, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture1_MouseDown);
     connect(Picture3, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture3_MouseDown);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
@@ -127,6 +129,8 @@ void frmMain::Form_Unload(bool& cancel) {
         // timer must not go on asking the device about a sound that is closed now.
         tmrPosition1->stop();
         tmrPosition2->stop();
+        ui1.tmrRecord->stop();
+        ui2.tmrRecord->stop();
         QString reply;
         SendMciCommand(QStringLiteral("close wfile"), reply);
     } catch (...) {
@@ -159,6 +163,8 @@ void frmMain::cmdStop1_Click() { Stop(track1, ui1, ui2); }
 void frmMain::cmdStop2_Click() { Stop(track2, ui2, ui1); }
 void frmMain::tmrPosition1_Timer() { PositionTick(track1, ui1); }
 void frmMain::tmrPosition2_Timer() { PositionTick(track2, ui2); }
+void frmMain::tmrRecord1_Timer() { RecordingTick(ui1); }
+void frmMain::tmrRecord2_Timer() { RecordingTick(ui2); }
 // Every button with any modifier keys sets the cursor alike; only X counts.
 void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
     ScopeClick(track1, ui1, track2, ui2, *Picture2, x);

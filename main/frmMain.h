@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/toolkit/FileDialog.h"
+#include "wave/LiveView.h"
 #include "wave/Track.h"
 #include "wave/TrackControls.h"
 
@@ -89,6 +90,8 @@ public slots:
     void cmdStop2_Click();
     void tmrPosition1_Timer();
     void tmrPosition2_Timer();
+    void tmrRecord1_Timer();
+    void tmrRecord2_Timer();
     void Picture1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     void Picture3_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     void cmdClear_Click();
@@ -136,6 +139,10 @@ private:
     void Pause(Track& track, const TrackControls& ui);
     void Stop(Track& track, const TrackControls& ui, const TrackControls& other);
     void PositionTick(const Track& track, const TrackControls& ui);
+    void RecordingTick(const TrackControls& ui);
+
+    // What the recording track shows while it records, and after a stop until it is saved.
+    LiveView liveView;
     // A track's waveform box takes a dropped WAV file only while its Load button could be pressed.
     static bool TakesDrop(const TrackControls& ui, const QString& path);
 };

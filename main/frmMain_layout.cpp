@@ -78,6 +78,8 @@ static TrackControls buildTrack(QWidget* parent, int left, const QString& captio
 
     ui.tmrPosition = new QTimer(parent);
     ui.tmrPosition->setInterval(100);
+    ui.tmrRecord = new QTimer(parent);
+    ui.tmrRecord->setInterval(100);
     ui.color = colour;
     return ui;
 }

@@ -10,6 +10,7 @@
 #include "wave/Plot.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -101,6 +102,7 @@ void frmMain::PrepareRecording(Track& track, const TrackControls& ui) {
     Send(QStringLiteral("set wfile time format ms"));
     tmrPosition1->stop();
     tmrPosition2->stop();
+    liveView.End(); // whatever the last recording showed, it is closed now
     ui.box->cls();
     MovePositionLine(ui, 0);
     toolkit::MsgBox(QStringLiteral("録音の準備ができました。\r\n「●」ボタンを押して録音してください。"),
@@ -116,6 +118,24 @@ void frmMain::PrepareRecording(Track& track, const TrackControls& ui) {
 void frmMain::StartRecording(const TrackControls& ui) {
     Send(QStringLiteral("record wfile"));
     ui.cmdRec->setEnabled(false);
+    // From here until Stop the track shows what is being recorded, on a timer of its own.
+    liveView.Start(ui);
+    ui.tmrRecord->start();
+}
+
+void frmMain::RecordingTick(const TrackControls& ui) {
+    QString length, envelope;
+    // A device that cannot say what it records (its sound server has gone, say) says why, in the label
+    // where the time would be: the user must not be told it records while nothing is kept.
+    if (SendMciCommand(QStringLiteral("status wfile length"), length) != 0) {
+        ui.lblTime->setText(length);
+        return;
+    }
+    if (SendMciCommand(QStringLiteral("status wfile envelope"), envelope) != 0) {
+        ui.lblTime->setText(envelope);
+        return;
+    }
+    liveView.Update(ui, LeadingValue(length), envelope);
 }
 
 void frmMain::Play(Track& track, const TrackControls& ui, const TrackControls& other) {
@@ -149,9 +169,14 @@ void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& o
         Send(QStringLiteral("stop wfile"));
         Send(QStringLiteral("seek wfile to start"));
         ui.tmrPosition->stop();
+        ui.tmrRecord->stop();
         MovePositionLine(ui, 0);
         Picture2->cls();
         if (track.RecordMode) {
+            // Until the save has succeeded, the box keeps the live picture and the label says that the
+            // recording is not saved yet.
+            if (liveView.Started())
+                liveView.ShowUnsaved(ui);
             QString chosen;
             for (;;) {
                 CommonDialog1.Filter = QStringLiteral("ウェーブファイル (*.wav)|*.wav");
@@ -182,6 +207,7 @@ void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& o
             DisableTransport(ui);
             ui.cmdRec->setEnabled(true);
             ui.cmdRec->hide();
+            liveView.End();
             ReadWaveFile(track, ui, chosen);
             PlotWaveform(track, ui);
             track.RecordMode = false;

@@ -17,15 +17,14 @@ void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path) {
     ReadWaveFile(track, path, [&ui](const QString& label) { ui.lblTime->setText(label); });
 }
 
+std::pair<double, double> VerticalRange(std::int32_t fullScale) {
+    if (fullScale == 256)
+        return {256, 0};
+    return {fullScale / 2.0, -fullScale / 2.0};
+}
+
 void PlotWaveform(const Track& track, const TrackControls& ui) {
-    double top, bottom;
-    if (track.FullScale == 256) {
-        top = 256;
-        bottom = 0;
-    } else {
-        top = track.FullScale / 2.0;
-        bottom = -top;
-    }
+    const auto [top, bottom] = VerticalRange(track.FullScale);
     ui.box->setScale(0, top, track.SampleLimit, bottom);
     ui.box->cls();
 

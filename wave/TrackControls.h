@@ -20,6 +20,7 @@ struct TrackControls {
     pikota::toolkit::LineShape* linPosition = nullptr;
     QLabel* lblTime = nullptr;
     QTimer* tmrPosition = nullptr;
+    QTimer* tmrRecord = nullptr;    // the live view while the track records
     QPushButton* cmdRoad = nullptr; // load
     QPushButton* cmdSave = nullptr; // prepare a recording
     QPushButton* cmdRec = nullptr;  // start the recording

@@ -186,12 +186,15 @@ void ReadFrames(Track& track, InputFile& file, qint64 start, std::int32_t size) 
 } // namespace
 
 QString TimeLabelText(const Track& track, const QString& path) {
-    const std::int32_t rate = track.waveFormat.nSamplesPerSec;
-    if (rate == 0) {
+    return TimeLabelText(path, track.SampleLimit, track.waveFormat.nSamplesPerSec);
+}
+
+QString TimeLabelText(const QString& name, std::int64_t units, std::int32_t perSecond) {
+    if (perSecond == 0) {
         throw WaveFileError("sample rate is 0");
     }
     // One decimal, halves upward.
-    const double seconds = std::floor(static_cast<double>(track.SampleLimit) / rate * 10.0 + 0.5) / 10.0;
+    const double seconds = std::floor(static_cast<double>(units) / perSecond * 10.0 + 0.5) / 10.0;
 
     // The shortest text that reads back as the same number, never in exponent form and always with "."
     // (to_chars ignores the locale): 10 gives "10", 2.5 gives "2.5", 0.5 gives "0.5".
@@ -207,7 +210,7 @@ QString TimeLabelText(const Track& track, const QString& path) {
 
     const QChar ideographicSpace(0x3000);
     const QChar secondsMark(0x79D2); // 秒
-    return path + ideographicSpace + ideographicSpace + number + secondsMark;
+    return name + ideographicSpace + ideographicSpace + number + secondsMark;
 }
 
 void ReadWaveFile(Track& track, const QString& path,

@@ -18,6 +18,9 @@ public:
 // one decimal (halves upward) with a leading blank when not negative and "." as the point in every locale,
 // then "秒". Throws WaveFileError when the track's sample rate is 0.
 QString TimeLabelText(const Track& track, const QString& path);
+// The same form for any name and length: `units` at `perSecond` to a second (frames at the sample rate,
+// or milliseconds at 1000).
+QString TimeLabelText(const QString& name, std::int64_t units, std::int32_t perSecond);
 
 // Fills the track's format, FullScale, SampleLimit and sample arrays from the WAV file at path, walking its
 // chunks from byte 12 and stopping at the first data chunk, whose frames 0..SampleLimit are stored; then

@@ -141,6 +141,9 @@ Error parseCommand(std::string_view text, Command& command) {
         if (words.size() >= 3 && is(words[2], "length")) {
             command.verb = Verb::Length;
             error = expectTail(words, 1, {"length"}, false, command.alias);
+        } else if (words.size() >= 3 && is(words[2], "envelope")) {
+            command.verb = Verb::Envelope;
+            error = expectTail(words, 1, {"envelope"}, false, command.alias);
         } else {
             command.verb = Verb::Position;
             error = expectTail(words, 1, {"position"}, false, command.alias);

@@ -15,7 +15,7 @@ namespace pikota::sound {
 //   record A | play A | stop A
 //   seek A to start
 //   save A "PATH"
-//   status A position | status A length
+//   status A position | status A length | status A envelope
 // Words are separated by one or more blanks (spaces). Keywords are matched exactly. A double quote can
 // only open and close a path; a path can never contain one, so a crafted file name cannot smuggle in
 // another word.
@@ -30,7 +30,8 @@ enum class Verb {
     SeekToStart,
     Save,
     Position,
-    Length
+    Length,
+    Envelope
 };
 
 struct Command {

@@ -20,6 +20,19 @@ constexpr std::string_view kAlias = "wfile";
 
 std::int64_t toMilliseconds(std::int64_t frames, int rate) { return rate > 0 ? frames * 1000 / rate : 0; }
 
+// At most this many steps in an envelope reply, so that it fits the 255 bytes of a reply.
+constexpr std::size_t kEnvelopeSteps = 15;
+
+// "first framesPerStep rate low high low high ...": where the steps begin, in frames, how many frames
+// each covers, the frames per second, and the lowest and highest left sample of each step.
+std::string envelopeText(const Recorder::Envelope& envelope) {
+    std::string text = std::to_string(envelope.first) + ' ' + std::to_string(envelope.framesPerStep) + ' ' +
+                       std::to_string(Recorder::kRate);
+    for (const auto& [low, high] : envelope.steps)
+        text += ' ' + std::to_string(low) + ' ' + std::to_string(high);
+    return text;
+}
+
 } // namespace
 
 struct WaveAudioService::Device {
@@ -160,6 +173,15 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         }
         reply = std::to_string(
             toMilliseconds(command.verb == Verb::Position ? position() : length(), device.rate()));
+        return Error::None;
+    case Verb::Envelope:
+        if (!device.holdsRecording())
+            return Error::NotARecording;
+        if (lost != Error::None) {
+            stop();
+            return lost;
+        }
+        reply = envelopeText(device.recorder->envelopeSinceLastCall(kEnvelopeSteps));
         return Error::None;
     case Verb::OpenNew:
     case Verb::OpenFile:

@@ -196,6 +196,18 @@ void PictureBox::lineToBatch(std::span<const QPointF> points, const QColor& colo
     update();
 }
 
+void PictureBox::drawLines(std::span<const QLineF> lines, const QColor& color) {
+    if (lines.empty())
+        return;
+    const int s = useScale();
+    const std::size_t first = ops_.size();
+    for (const QLineF& line : lines)
+        ops_.push_back({Op::Line, color.rgb(), line.p1(), line.p2(), s});
+    current_ = lines.back().p2();
+    renderOps(canvas_, first);
+    update();
+}
+
 void PictureBox::updateLine(QPointF a, QPointF b, int width) {
     if (!finite(a) || !finite(b))
         return update();

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QLineF>
 #include <QPointF>
 #include <QWidget>
 
@@ -92,6 +93,9 @@ public:
     void lineTo(double x, double y, const QColor& color);
     // The same as lineTo for every point in turn, painted in one pass.
     void lineToBatch(std::span<const QPointF> points, const QColor& color);
+    // Lines each from its first point to its second, painted in one pass; the last one's end becomes the
+    // current drawing position.
+    void drawLines(std::span<const QLineF> lines, const QColor& color);
     QPointF currentPosition() const { return current_; }
 
     // Everything drawn since the last erase, oldest first.

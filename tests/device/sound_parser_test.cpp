@@ -35,6 +35,7 @@ TEST(SoundParser, AcceptsTheVocabulary) {
         {"save wfile \"/home/u/my rec.wav\"", Verb::Save, "/home/u/my rec.wav"},
         {"status wfile position", Verb::Position, ""},
         {"status wfile length", Verb::Length, ""},
+        {"status wfile envelope", Verb::Envelope, ""},
         {"  play   wfile  ", Verb::Play, ""},
     };
     for (const Accepted& c : cases) {

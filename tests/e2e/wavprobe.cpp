@@ -1,10 +1,12 @@
 // A small helper of the end-to-end tests:
 //   wavprobe tone FILE HZ SECONDS   writes a 16-bit mono 44100 Hz sine at half of full scale
-//   wavprobe info FILE              prints "rate channels seconds loud_seconds hz" of the first
+//   wavprobe info FILE              prints "rate channels seconds loud_seconds hz peak" of the first
 //                                   channel: loud means above 1/20 of full scale (in 10 ms blocks),
-//                                   and hz counts zero crossings over the loud blocks
+//                                   hz counts zero crossings over the loud blocks, and peak is the
+//                                   largest sample, in 16-bit units
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -43,12 +45,14 @@ int info(const char* path) {
     sf_close(f);
     const auto block = static_cast<std::size_t>(info.samplerate / 100);
     std::size_t loudBlocks = 0, crossings = 0;
+    float peak = 0;
     for (std::size_t start = 0; start + block <= static_cast<std::size_t>(info.frames); start += block) {
         double sum = 0;
         std::size_t c = 0;
         for (std::size_t i = start; i < start + block; ++i) {
             const float v = all[i * static_cast<std::size_t>(info.channels)];
             sum += v * v;
+            peak = std::max(peak, std::abs(v));
             if (i > 0) {
                 const float u = all[(i - 1) * static_cast<std::size_t>(info.channels)];
                 c += (u < 0) != (v < 0);
@@ -61,8 +65,8 @@ int info(const char* path) {
     }
     const double loudSeconds = static_cast<double>(loudBlocks * block) / info.samplerate;
     const double hz = loudSeconds > 0 ? static_cast<double>(crossings) / 2 / loudSeconds : 0;
-    std::printf("%d %d %.3f %.3f %.1f\n", info.samplerate, info.channels,
-                static_cast<double>(info.frames) / info.samplerate, loudSeconds, hz);
+    std::printf("%d %d %.3f %.3f %.1f %.0f\n", info.samplerate, info.channels,
+                static_cast<double>(info.frames) / info.samplerate, loudSeconds, hz, peak * 32768.0);
     return 0;
 }
 

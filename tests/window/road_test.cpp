@@ -4,12 +4,16 @@
 #include "platform/sound/WaveAudioService.h"
 #include "platform/toolkit/PictureBox.h"
 #include "tests/support/WindowTest.h"
+#include "wave/Plot.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+
+#include <atomic>
 
 namespace toolkit = pikota::toolkit;
 
@@ -65,6 +69,99 @@ TEST_F(RoadOfARecording, RecordSavePlayToTheEnd) {
         EXPECT_TRUE(form.cmdRoad2->isEnabled());
         EXPECT_TRUE(form.cmdPlay2->isEnabled());
         EXPECT_EQ(engine->playedFrames(), 44100u);
+    }
+}
+
+// Between "●" and Stop the track shows what arrives, every 100 ms on a timer of its own: the input's
+// level on the saved drawing's scale, growing from the left; the label says it records and for how long,
+// and says so when the input clips or has been silent for 3 s. A cancelled save keeps the picture and says
+// the recording is not saved; a save replaces it with the saved file's drawing.
+TEST_F(RoadOfARecording, TheTrackShowsTheRecordingWhileItIsMade) {
+    enum class Input { Tone, Clipping, Silent };
+    std::atomic<Input> input = Input::Tone;
+    engine->setInputSignal([&input](double seconds, int) {
+        const double tone = std::sin(2 * M_PI * 440 * seconds);
+        return input == Input::Tone ? 0.5 * tone : input == Input::Clipping ? (tone < 0 ? -1.0 : 1.0) : 0.0;
+    });
+    frmMain& form = *this->form;
+    const QString before = form.lblTime1->text();
+    form.cmdSave1_Click();
+    form.cmdStop1_Click(); // without "●": nothing moves, nothing is said
+    EXPECT_FALSE(form.ui1.tmrRecord->isActive());
+    EXPECT_EQ(form.lblTime1->text(), before);
+
+    form.cmdRec1_Click();
+    EXPECT_TRUE(form.ui1.tmrRecord->isActive());
+    EXPECT_FALSE(form.tmrPosition1->isActive());
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 0秒"));
+    const auto tick = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            engine->advance(std::chrono::milliseconds(100));
+            form.tmrRecord1_Timer();
+        }
+    };
+    // The lines drawn: one per device column from the left edge, the tone's peaks at ±16384.
+    const auto columns = [&] {
+        double right = -1, low = 0, high = 0;
+        for (const auto& op : form.Picture1->drawing()) {
+            EXPECT_EQ(op.from.x(), right + 1) << "a gap or an overlap";
+            right = op.from.x();
+            low = std::min({low, op.from.y(), op.to.y()});
+            high = std::max({high, op.from.y(), op.to.y()});
+        }
+        return std::tuple{right + 1, low, high};
+    };
+    tick(10);
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 1秒"));
+    const auto [after1s, low, high] = columns();
+    const double width = form.Picture1->deviceSize().width();
+    EXPECT_NEAR(after1s, width / 11.9, 2); // the first 11.9 s fill the box
+    EXPECT_NEAR(low, -16384, 1);
+    EXPECT_NEAR(high, 16384, 1);
+    EXPECT_EQ(form.Picture1->scaleTop(), 32768); // the saved drawing's scale
+    EXPECT_EQ(form.Picture1->scaleHeight(), -65536);
+    tick(10);
+    EXPECT_NEAR(std::get<0>(columns()), 2 * after1s, 2);
+
+    input = Input::Clipping;
+    tick(1);
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 2.1秒\n") + LiveView::kClipping);
+    input = Input::Silent;
+    tick(29);
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 5秒"));
+    tick(1); // 3 s of silence
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 5.1秒\n") + LiveView::kSilent);
+
+    const std::size_t drawn = form.Picture1->drawing().size();
+    form.cmdStop1_Click(); // the save dialog is cancelled
+    EXPECT_FALSE(form.ui1.tmrRecord->isActive());
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("まだ保存していない録音　　 5.1秒"));
+    EXPECT_EQ(form.Picture1->drawing().size(), drawn);
+
+    dialogAnswers = {dir.filePath(QStringLiteral("saved.wav"))};
+    form.cmdStop1_Click();
+    EXPECT_TRUE(form.lblTime1->text().startsWith(dir.filePath(QStringLiteral("saved.wav"))));
+    const QImage saved = form.Picture1->canvas();
+    PlotWaveform(form.track1, form.ui1);
+    EXPECT_EQ(form.Picture1->canvas(), saved);
+}
+
+// A recording longer than the box holds: each time it reaches the right edge the scale doubles and what
+// was drawn moves into the left half.
+TEST_F(RoadOfARecording, ALongRecordingIsCompressedAsItGrows) {
+    frmMain& form = *this->form;
+    LiveView view;
+    view.Start(form.ui1);
+    const double width = form.Picture1->deviceSize().width();
+    const std::pair<std::int64_t, double> growth[] = {
+        {262144, 0.5}, {524288, 1.0}, {786432, 0.75}, {1048576, 1.0}, {1310720, 0.625}};
+    std::int64_t frames = 0;
+    for (const auto& [upTo, share] : growth) {
+        // The frames up to there, at full scale, in one step.
+        view.Update(form.ui1, upTo / 44.1,
+                    QStringLiteral("%1 %2 44100 -32768 32767").arg(frames).arg(upTo - frames));
+        frames = upTo;
+        EXPECT_NEAR(double(form.Picture1->drawing().size()), share * width, 1) << upTo;
     }
 }
 
