@@ -17,6 +17,9 @@
 //   - the whole program playing: `pikota` started with the same file on both tracks, ▶ of track 1
 //     clicked through the X server (xdotool), and the share of one core that the process and its window
 //     thread take over the steady middle, against paplay's;
+//   - the whole program recording, its track showing the recording live: 録音, OK and ● of track 1
+//     clicked, and the same shares, with the growth of the process's memory over that time
+//     (PIKOTA_BENCH_RECORDING_SECONDS sets that time, twice the seconds of sound unless set);
 //   - the first open's wait: a fresh process makes the sound service, gives it 300 ms (the window takes
 //     longer than that to show), then times "open FILE type waveaudio alias wfile" + "play wfile"; the
 //     same for the second open in that process; and the answer to the first open with no server there.
@@ -288,29 +291,50 @@ std::string shell(const std::string& command) {
     return text;
 }
 
-// The whole program playing, as a share of one core: the process and its window thread. Needs an X
-// server (DISPLAY) and xdotool; says so and measures nothing without them.
-void measureWindow(const std::string& folder, double seconds) {
+// The resident memory of a process, in KiB.
+long residentKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+enum class Road { Playing, Recording };
+
+// The whole program playing or recording, as a share of one core: the process and its window thread.
+// Needs an X server (DISPLAY) and xdotool; says so and measures nothing without them.
+void measureWindow(const std::string& folder, double seconds, Road road) {
+    const char* what = road == Road::Playing ? "playing" : "recording";
     if (!std::getenv("DISPLAY") || shell("command -v xdotool").empty()) {
-        std::printf(
-            "  whole program playing: not measured (needs an X server and xdotool: run under xvfb-run)\n");
+        std::printf("  whole program %s: not measured (needs an X server and xdotool: run under xvfb-run)\n",
+                    what);
         return;
     }
+    const char* recordingSeconds = std::getenv("PIKOTA_BENCH_RECORDING_SECONDS");
+    const double measured =
+        road == Road::Recording && recordingSeconds ? std::atof(recordingSeconds) : 2 * seconds;
     // Long enough for a steady middle of twice the other measurements' sound.
     const std::string tone = folder + "/window-tone.wav";
     writeTone(tone, 2 * seconds + 4);
-    std::vector<double> process, window;
+    std::vector<double> process, window, grown;
     for (int round = 0; round < 3; ++round) {
         const pid_t pid = fork();
         if (pid == 0) {
             // Its own settings and recordings folder, and quiet.
             setenv("HOME", (folder + "/home").c_str(), 1);
             setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
-            setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
+            // A state folder of its own each time: a recording the last round's kill left behind would be
+            // reported at the start, and the question would take the clicks.
+            setenv("XDG_STATE_HOME", (folder + "/state-" + what + std::to_string(round)).c_str(), 1);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, STDOUT_FILENO);
             dup2(null, STDERR_FILENO);
-            execl(PIKOTA_PROGRAM, PIKOTA_PROGRAM, tone.c_str(), tone.c_str(), static_cast<char*>(nullptr));
+            if (road == Road::Playing)
+                execl(PIKOTA_PROGRAM, PIKOTA_PROGRAM, tone.c_str(), tone.c_str(),
+                      static_cast<char*>(nullptr));
+            else
+                execl(PIKOTA_PROGRAM, PIKOTA_PROGRAM, static_cast<char*>(nullptr));
             _exit(127);
         }
         const std::string found = shell("timeout 20 xdotool search --sync --onlyvisible --pid " +
@@ -319,32 +343,46 @@ void measureWindow(const std::string& folder, double seconds) {
         if (id.empty()) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
-            std::printf("  whole program playing: its window did not show\n");
+            std::printf("  whole program %s: its window did not show\n", what);
             return;
         }
         sleepSeconds(1.5);
-        // Track 1's ▶, in the client area below the menu bar (the form is 573 pixels high without it).
+        // Track 1's buttons, in the client area below the menu bar (the form is 573 pixels high without
+        // it), by the middle of their layout place: ▶; or 録音, Enter for the ready message, and ●.
         const int height =
             std::atoi(shell("xdotool getwindowgeometry --shell " + id + " | sed -n 's/^HEIGHT=//p'").c_str());
-        const int x = (120 + 3285 + 307) / 15;
         const int y = (120 + 1560 + 187) / 15 + height - 573;
-        shell("xdotool mousemove --window " + id + " " + std::to_string(x) + " " + std::to_string(y) +
-              " click 1");
+        const auto click = [&](int left, int width) {
+            shell("xdotool mousemove --window " + id + " " + std::to_string((120 + left + width / 2) / 15) +
+                  " " + std::to_string(y) + " click 1");
+        };
+        if (road == Road::Playing) {
+            click(3285, 615);
+        } else {
+            click(1440, 735);
+            sleepSeconds(1);
+            shell("xdotool key Return");
+            sleepSeconds(0.5);
+            click(2640, 615);
+        }
         sleepSeconds(1.5);
         const auto before = processCpu(pid);
+        const long memoryBefore = residentKiB(pid);
         const auto start = Clock::now();
-        sleepSeconds(2 * seconds);
+        sleepSeconds(measured);
         const auto after = processCpu(pid);
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         process.push_back((after.first - before.first) / wall);
         window.push_back((after.second - before.second) / wall);
+        grown.push_back(static_cast<double>(residentKiB(pid) - memoryBefore));
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
     std::printf(
-        "  whole program playing (both tracks loaded, track 1 playing): %.2f %% of one core, its window "
-        "thread %.2f %% (median of 3)\n",
-        median(process) * 100, median(window) * 100);
+        "  whole program %s (%s): %.2f %% of one core, its window thread %.2f %% over %.0f s; memory "
+        "%+.0f KiB (medians of 3)\n",
+        what, road == Road::Playing ? "both tracks loaded, track 1 playing" : "track 1 recording, shown live",
+        median(process) * 100, median(window) * 100, measured, median(grown));
 }
 
 void measureServer(const std::string& self, const std::string& folder, double seconds) {
@@ -384,8 +422,9 @@ void measureServer(const std::string& self, const std::string& folder, double se
                     return steady;
                 }()) *
                     100);
-    measureWindow(folder, seconds);
+    measureWindow(folder, seconds, Road::Playing);
     show("recording:", "parecord", deviceRec, plainRec);
+    measureWindow(folder, seconds, Road::Recording);
     std::printf("  saving the recording afterwards: %.2f ms\n", median(saves) * 1000);
     measureFirstOpen(self, tone, false);
     measureFirstOpen(self, tone, true);
