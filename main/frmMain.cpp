@@ -142,9 +142,7 @@ void frmMain::mnuFileEnd_Click() { close(); }
 
 void frmMain::FinishPlayback(const TrackControls& ui) {
     ui.tmrPosition->stop();
-    EnableLoadAndRecord();
-    EnableTransport1();
-    EnableTransport2();
+    UnlockAll(ui1, ui2);
     Picture2->cls();
 }
 

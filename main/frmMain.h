@@ -32,35 +32,40 @@ public:
     Track track1;
     Track track2;
 
+    // Each track's controls together, for the shared bodies. The names the layout gives them below are
+    // the same controls, not copies.
+    TrackControls ui1;
+    TrackControls ui2;
+
     // Controls, named as the layout names them.
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QLabel* lblTime1 = nullptr;
-    QLabel* lblTime2 = nullptr;
-    pikota::toolkit::PictureBox* Picture1 = nullptr;
+    QGroupBox*& Frame1 = ui1.frame;
+    QGroupBox*& Frame2 = ui2.frame;
+    QLabel*& lblTime1 = ui1.lblTime;
+    QLabel*& lblTime2 = ui2.lblTime;
+    pikota::toolkit::PictureBox*& Picture1 = ui1.box;
     pikota::toolkit::PictureBox* Picture2 = nullptr; // the scope box
-    pikota::toolkit::PictureBox* Picture3 = nullptr;
-    pikota::toolkit::LineShape* linPosition1 = nullptr;
-    pikota::toolkit::LineShape* linPosition2 = nullptr;
+    pikota::toolkit::PictureBox*& Picture3 = ui2.box;
+    pikota::toolkit::LineShape*& linPosition1 = ui1.linPosition;
+    pikota::toolkit::LineShape*& linPosition2 = ui2.linPosition;
     pikota::toolkit::LineShape* Line1 = nullptr;
     pikota::toolkit::LineShape* Line2 = nullptr;
     pikota::toolkit::LineShape* Line3 = nullptr;
-    QPushButton* cmdRoad1 = nullptr;
-    QPushButton* cmdSave1 = nullptr;
-    QPushButton* cmdRec1 = nullptr;
-    QPushButton* cmdPlay1 = nullptr;
-    QPushButton* cmdPause1 = nullptr;
-    QPushButton* cmdStop1 = nullptr;
-    QPushButton* cmdRoad2 = nullptr;
-    QPushButton* cmdSave2 = nullptr;
-    QPushButton* cmdRec2 = nullptr;
-    QPushButton* cmdPlay2 = nullptr;
-    QPushButton* cmdPause2 = nullptr;
-    QPushButton* cmdStop2 = nullptr;
+    QPushButton*& cmdRoad1 = ui1.cmdRoad;
+    QPushButton*& cmdSave1 = ui1.cmdSave;
+    QPushButton*& cmdRec1 = ui1.cmdRec;
+    QPushButton*& cmdPlay1 = ui1.cmdPlay;
+    QPushButton*& cmdPause1 = ui1.cmdPause;
+    QPushButton*& cmdStop1 = ui1.cmdStop;
+    QPushButton*& cmdRoad2 = ui2.cmdRoad;
+    QPushButton*& cmdSave2 = ui2.cmdSave;
+    QPushButton*& cmdRec2 = ui2.cmdRec;
+    QPushButton*& cmdPlay2 = ui2.cmdPlay;
+    QPushButton*& cmdPause2 = ui2.cmdPause;
+    QPushButton*& cmdStop2 = ui2.cmdStop;
     QPushButton* cmdClear = nullptr;
     QLabel* Label1 = nullptr;
-    QTimer* tmrPosition1 = nullptr;
-    QTimer* tmrPosition2 = nullptr;
+    QTimer*& tmrPosition1 = ui1.tmrPosition;
+    QTimer*& tmrPosition2 = ui2.tmrPosition;
     pikota::toolkit::CommonDialog CommonDialog1;
 
     QMenu* mnuFile = nullptr;
@@ -70,10 +75,6 @@ public:
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpHowto = nullptr;
     QAction* mnuHelpAbout = nullptr;
-
-    // Each track's controls together, for the shared bodies.
-    TrackControls ui1;
-    TrackControls ui2;
 
 public slots:
     void cmdRoad1_Click();
@@ -109,12 +110,6 @@ public:
 
     void DisableTransport1() { DisableTransport(ui1); }
     void DisableTransport2() { DisableTransport(ui2); }
-    void EnableTransport1() { EnableTransport(ui1); }
-    void EnableTransport2() { EnableTransport(ui2); }
-    void FinishPlayback1() { FinishPlayback(ui1); }
-    void FinishPlayback2() { FinishPlayback(ui2); }
-    void ClearSamples1() { ClearSamples(track1); }
-    void ClearSamples2() { ClearSamples(track2); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -132,7 +127,8 @@ private:
 
     // The bodies behind the twins' handlers.
     void DisableLoadAndRecord();
-    void EnableLoadAndRecord();
+    // Every Load and Record button, then the transports of `first` and `second`, in that order.
+    void UnlockAll(const TrackControls& first, const TrackControls& second);
     void PrepareRecording(Track& track, const TrackControls& ui);
     void StartRecording(const TrackControls& ui);
     void Play(Track& track, const TrackControls& ui, const TrackControls& other);

@@ -98,28 +98,6 @@ void frmMain::buildLayout() {
 
     ui1 = buildTrack(client, 240, QStringLiteral("音声１"), kTrack1Colour);
     ui2 = buildTrack(client, kFrame2Left, QStringLiteral("音声２"), kTrack2Colour);
-    Frame1 = ui1.frame;
-    Frame2 = ui2.frame;
-    lblTime1 = ui1.lblTime;
-    lblTime2 = ui2.lblTime;
-    Picture1 = ui1.box;
-    Picture3 = ui2.box;
-    linPosition1 = ui1.linPosition;
-    linPosition2 = ui2.linPosition;
-    tmrPosition1 = ui1.tmrPosition;
-    tmrPosition2 = ui2.tmrPosition;
-    cmdRoad1 = ui1.cmdRoad;
-    cmdSave1 = ui1.cmdSave;
-    cmdRec1 = ui1.cmdRec;
-    cmdPlay1 = ui1.cmdPlay;
-    cmdPause1 = ui1.cmdPause;
-    cmdStop1 = ui1.cmdStop;
-    cmdRoad2 = ui2.cmdRoad;
-    cmdSave2 = ui2.cmdSave;
-    cmdRec2 = ui2.cmdRec;
-    cmdPlay2 = ui2.cmdPlay;
-    cmdPause2 = ui2.cmdPause;
-    cmdStop2 = ui2.cmdStop;
 
     Picture2 = new toolkit::PictureBox(client);
     Picture2->setGeometry(twips(120, 2280, 11295, 5655));

@@ -88,11 +88,13 @@ void frmMain::DisableLoadAndRecord() {
     cmdSave2->setEnabled(false);
 }
 
-void frmMain::EnableLoadAndRecord() {
+void frmMain::UnlockAll(const TrackControls& first, const TrackControls& second) {
     cmdRoad1->setEnabled(true);
     cmdRoad2->setEnabled(true);
     cmdSave1->setEnabled(true);
     cmdSave2->setEnabled(true);
+    EnableTransport(first);
+    EnableTransport(second);
 }
 
 void frmMain::PrepareRecording(Track& track, const TrackControls& ui) {
@@ -212,9 +214,7 @@ void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& o
             PlotWaveform(track, ui);
             track.RecordMode = false;
         }
-        EnableLoadAndRecord();
-        EnableTransport(ui);
-        EnableTransport(other);
+        UnlockAll(ui, other);
     } catch (...) {
     }
 }

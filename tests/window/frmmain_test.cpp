@@ -152,11 +152,11 @@ TEST_F(MainWindowTest, AnsweringYesClosesTheDeviceAndTheWindow) {
 }
 
 TEST_F(MainWindowTest, FinishingAPlaybackUnlocksBothTracks) {
-    form->tmrPosition1->start();
-    form->cmdRoad2->setEnabled(false);
+    form->cmdPlay1_Click(); // track 2 was never loaded
     form->Picture2->setScale(0, 1, 1, -1);
     form->Picture2->pset(0.5, 0, Qt::blue);
-    form->FinishPlayback1();
+    status("1000", "1000"); // the end of the sound
+    form->tmrPosition1_Timer();
     EXPECT_FALSE(form->tmrPosition1->isActive());
     for (QPushButton* b : {form->cmdRoad1, form->cmdRoad2, form->cmdSave1, form->cmdSave2, form->cmdPlay1,
                            form->cmdPause1, form->cmdStop1, form->cmdPlay2, form->cmdPause2, form->cmdStop2})
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, ClearingSamplesTouchesOnlyItsOwnTrack) {
     form->track1.LeftSamples->fill(7);
     form->track1.RightSamples->fill(7);
     form->track2.LeftSamples->fill(9);
-    form->ClearSamples1();
+    ClearSamples(form->track1);
     EXPECT_EQ((*form->track1.LeftSamples)[0], 0);
     EXPECT_EQ((*form->track1.RightSamples)[500000], 0);
     EXPECT_EQ(std::count(form->track1.LeftSamples->begin(), form->track1.LeftSamples->end(), 0), 500001);
