@@ -360,9 +360,14 @@ void measureWindow(const std::string& folder, double seconds, Road road) {
             click(3285, 615);
         } else {
             click(1440, 735);
-            sleepSeconds(1);
+            // The ready message: answered once it is up, and gone before ● is clicked.
+            const std::string windows =
+                "xdotool search --onlyvisible --pid " + std::to_string(pid) + " | wc -l";
+            for (int i = 0; i < 50 && std::atoi(shell(windows).c_str()) < 2; ++i)
+                sleepSeconds(0.2);
             shell("xdotool key Return");
-            sleepSeconds(0.5);
+            for (int i = 0; i < 50 && std::atoi(shell(windows).c_str()) > 1; ++i)
+                sleepSeconds(0.2);
             click(2640, 615);
         }
         sleepSeconds(1.5);
