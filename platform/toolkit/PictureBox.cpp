@@ -141,11 +141,6 @@ void PictureBox::cls() {
     update();
 }
 
-void PictureBox::record(const Op& op) {
-    ops_.push_back(op);
-    renderOps(canvas_, ops_.size() - 1);
-}
-
 int PictureBox::useScale() {
     if (scales_.empty() || !(scales_.back() == scale_))
         scales_.push_back(scale_);
@@ -153,10 +148,8 @@ int PictureBox::useScale() {
 }
 
 void PictureBox::pset(double x, double y, const QColor& color) {
-    const int s = useScale();
-    current_ = {x, y};
-    record({Op::Point, color.rgb(), current_, current_, s});
-    update();
+    const QPointF point(x, y);
+    psetBatch({&point, 1}, color);
 }
 
 void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color) {
@@ -175,11 +168,8 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
 }
 
 void PictureBox::lineTo(double x, double y, const QColor& color) {
-    const int s = useScale();
-    const QPointF from = current_;
-    current_ = {x, y};
-    record({Op::Line, color.rgb(), from, current_, s});
-    update();
+    const QPointF point(x, y);
+    lineToBatch({&point, 1}, color);
 }
 
 void PictureBox::lineToBatch(std::span<const QPointF> points, const QColor& color) {

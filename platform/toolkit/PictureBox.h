@@ -173,7 +173,6 @@ private:
     void updateLine(QPointF a, QPointF b, int width);
     // The dragged file's path when the drop filter takes it, else empty.
     QString acceptedFile(const QDropEvent& event) const;
-    void record(const Op& op);
 
     QColor back_;
     Scale scale_;
