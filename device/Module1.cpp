@@ -7,6 +7,8 @@
 #include <QByteArray>
 
 #include <array>
+#include <cctype>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -50,4 +52,39 @@ QString GetShortPath(const QString& path) {
     QString result;
     takeText(buffer, result);
     return result;
+}
+
+double LeadingValue(const QString& text) {
+    // The number that the leading characters spell: blanks skipped, then an optional
+    // sign, digits with at most one point, and an exponent; anything else stops it.
+    const QByteArray s = text.toLatin1();
+    qsizetype i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    const qsizetype start = i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    const qsizetype mantissa = i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+        ++i;
+    if (i < s.size() && s[i] == '.')
+        for (++i; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]));)
+            ++i;
+    if (i == mantissa || (i == mantissa + 1 && s[mantissa] == '.'))
+        return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        qsizetype j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        if (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
+            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])))
+                ++j;
+            i = j;
+        }
+    }
+    // from_chars reads "." as the point whatever the locale says; it takes no plus sign.
+    const char* first = s.constData() + start + (s[start] == '+' ? 1 : 0);
+    double value = 0;
+    std::from_chars(first, s.constData() + i, value);
+    return value;
 }

@@ -16,6 +16,10 @@ void SetSoundService(pikota::sound::SoundService* service);
 // device's reply on success and the device's error text on failure.
 std::int32_t SendMciCommand(const QString& command, QString& reply);
 
+// The number that the leading characters of a device reply spell ("1234", " 2.5ms"), read with "." as
+// the point whatever the locale; 0 when the reply does not begin with a number.
+double LeadingValue(const QString& text);
+
 // A name of the file that can stand unquoted in a command; empty when the path
 // names no existing file.
 QString GetShortPath(const QString& path);

@@ -142,6 +142,3 @@ private:
     // A track's waveform box takes a dropped WAV file only while its Load button could be pressed.
     static bool TakesDrop(const TrackControls& ui, const QString& path);
 };
-
-// The number that the leading characters of a device reply spell, or 0.
-double LeadingValue(const QString& text);

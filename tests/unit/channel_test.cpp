@@ -2,6 +2,7 @@
 #include "device/Module1.h"
 #include "platform/files/ShortPath.h"
 #include "tests/support/FakeSoundService.h"
+#include "tests/support/GermanLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,17 @@ TEST_F(ShortPathTest, NoFileGivesTheEmptyText) {
     EXPECT_EQ(GetShortPath(QString::fromStdString((dir / "missing.wav").string())), QString());
     EXPECT_EQ(GetShortPath(QString::fromStdString((dir / "missing with blank.wav").string())), QString());
     EXPECT_EQ(GetShortPath(QString()), QString());
+}
+
+// Device replies are read with "." as the point, whatever the user's locale says.
+TEST(LeadingValue, ReadsTheLeadingNumberUnderAGermanLocale) {
+    const pikota::test::GermanLocale german;
+    const std::pair<const char*, double> cases[] = {
+        {"2.5", 2.5}, {"1234", 1234}, {" +3ms", 3}, {"-1.5e2x", -150}, {".5", 0.5}, {"12.", 12},
+        {"1e", 1},    {"", 0},        {".", 0},     {"abc", 0},        {"- 1", 0},  {"7,5", 7},
+    };
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(LeadingValue(QString::fromLatin1(text)), value) << '"' << text << '"';
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // Recording, playing, pausing, stopping and saving, and the position timer,
 // on a recording fake of the sound device.
 #include "platform/toolkit/PictureBox.h"
-#include "tests/support/GermanLocale.h"
 #include "tests/support/WindowTest.h"
 
 #include <gtest/gtest.h>
@@ -249,17 +248,6 @@ TEST_F(TransportTest, AClickIntoThePlayingTrackStopsItsTimerButNotTheSound) {
     EXPECT_FALSE(form->tmrPosition1->isActive());
     EXPECT_EQ(take(), Commands{});
     EXPECT_EQ(enabledOf(*form), "0000111000"); // still in its playback phase
-}
-
-// Device replies are read with "." as the point, whatever the user's locale says.
-TEST(LeadingValue, ReadsTheLeadingNumberUnderAGermanLocale) {
-    const pikota::test::GermanLocale german;
-    const std::pair<const char*, double> cases[] = {
-        {"2.5", 2.5}, {"1234", 1234}, {" +3ms", 3}, {"-1.5e2x", -150}, {".5", 0.5}, {"12.", 12},
-        {"1e", 1},    {"", 0},        {".", 0},     {"abc", 0},        {"- 1", 0},  {"7,5", 7},
-    };
-    for (const auto& [text, value] : cases)
-        EXPECT_EQ(LeadingValue(QString::fromLatin1(text)), value) << '"' << text << '"';
 }
 
 class SaveTest : public TransportTest {
