@@ -7,7 +7,7 @@
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
-#include "wave/Plot.h"
+#include "wave/Load.h"
 
 #include <QCloseEvent>
 #include <QPushButton>

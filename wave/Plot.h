@@ -7,11 +7,6 @@
 
 #include <utility>
 
-namespace pikota::toolkit {
-class CommonDialog;
-}
-class QWidget;
-
 // Reads a WAV file into the track; the track's time label gets the path and length.
 void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path);
 
@@ -22,8 +17,3 @@ std::pair<double, double> VerticalRange(std::int32_t fullScale);
 // Draws every fifth sample of the left channel across the track's box and puts
 // the position line back to the left edge.
 void PlotWaveform(const Track& track, const TrackControls& ui);
-
-// The Load button: pick a file, read it, draw it, remember it for playback.
-void LoadFile(Track& track, const TrackControls& ui, pikota::toolkit::CommonDialog& dialog, QWidget* parent);
-// The same load for a file given from outside (the command line, a drop): no dialog.
-void LoadFile(Track& track, const TrackControls& ui, const QString& path);

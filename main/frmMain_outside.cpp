@@ -2,7 +2,7 @@
 // a track's waveform box. Both go through the Load button's own body.
 #include "main/frmMain.h"
 
-#include "wave/Plot.h"
+#include "wave/Load.h"
 
 #include <QPushButton>
 

@@ -19,14 +19,14 @@ namespace toolkit = pikota::toolkit;
 
 namespace {
 
-class RoadOfARecording : public pikota::test::WindowTest {
+class Recording : public pikota::test::WindowTest {
 protected:
     std::shared_ptr<pikota::sound::VirtualEngine> engine = std::make_shared<pikota::sound::VirtualEngine>();
     std::unique_ptr<pikota::sound::SoundService> virtualDevice = pikota::sound::makeSoundService(engine);
-    RoadOfARecording() { service = virtualDevice.get(); }
+    Recording() { service = virtualDevice.get(); }
 };
 
-TEST_F(RoadOfARecording, RecordSavePlayToTheEnd) {
+TEST_F(Recording, RecordSavePlayToTheEnd) {
     const QString refused = dir.filePath(QStringLiteral("say \"hi\".wav"));
     const QString saved = dir.filePath(QStringLiteral("録音 1.wav"));
     dialogAnswers = {refused, saved};
@@ -76,7 +76,7 @@ TEST_F(RoadOfARecording, RecordSavePlayToTheEnd) {
 // level on the saved drawing's scale, growing from the left; the label says it records and for how long,
 // and says so when the input clips or has been silent for 3 s. A cancelled save keeps the picture and says
 // the recording is not saved; a save replaces it with the saved file's drawing.
-TEST_F(RoadOfARecording, TheTrackShowsTheRecordingWhileItIsMade) {
+TEST_F(Recording, TheTrackShowsTheRecordingWhileItIsMade) {
     enum class Input { Tone, Clipping, Silent };
     std::atomic<Input> input = Input::Tone;
     engine->setInputSignal([&input](double seconds, int) {
@@ -148,7 +148,7 @@ TEST_F(RoadOfARecording, TheTrackShowsTheRecordingWhileItIsMade) {
 
 // A recording longer than the box holds: each time it reaches the right edge the scale doubles and what
 // was drawn moves into the left half.
-TEST_F(RoadOfARecording, ALongRecordingIsCompressedAsItGrows) {
+TEST_F(Recording, ALongRecordingIsCompressedAsItGrows) {
     frmMain& form = *this->form;
     LiveView view;
     view.Start(form.ui1);

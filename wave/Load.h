@@ -1,0 +1,16 @@
+#pragma once
+
+#include "wave/Track.h"
+#include "wave/TrackControls.h"
+
+#include <QString>
+
+namespace pikota::toolkit {
+class CommonDialog;
+}
+class QWidget;
+
+// The Load button: pick a file, read it, draw it, remember it for playback.
+void LoadFile(Track& track, const TrackControls& ui, pikota::toolkit::CommonDialog& dialog, QWidget* parent);
+// The same load for a file given from outside (the command line, a drop): no dialog.
+void LoadFile(Track& track, const TrackControls& ui, const QString& path);
