@@ -280,9 +280,12 @@ void PictureBox::paintEvent(QPaintEvent*) {
     // line has the same even period at every ratio.
     const Mapper map(scale_, size(), image.size());
     for (const auto& line : lines_) {
+        // A line put where a scale of no width or height has no place (0 / 0) is not drawn.
+        const QPointF from = map.fromLogical(line->pixelFrom()), to = map.fromLogical(line->pixelTo());
+        if (!finite(from) || !finite(to))
+            continue;
         painter.setPen(QPen(line->color(), line->width(), line->style(), Qt::FlatCap));
-        painter.drawLine(QPointF(pixelOf(map.fromLogical(line->pixelFrom()))),
-                         QPointF(pixelOf(map.fromLogical(line->pixelTo()))));
+        painter.drawLine(QPointF(pixelOf(from)), QPointF(pixelOf(to)));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cmath>
 
 namespace toolkit = pikota::toolkit;
 
@@ -70,6 +71,22 @@ TEST_F(Recording, RecordSavePlayToTheEnd) {
         EXPECT_TRUE(form.cmdPlay2->isEnabled());
         EXPECT_EQ(engine->playedFrames(), 44100u);
     }
+}
+
+// Stop without "●" saves a recording of no frames: read back, it has a scale of no width, where the
+// position line at 0 has no place (0 / 0). The box is painted all the same, without the line.
+TEST_F(Recording, AnEmptyRecordingIsSavedAndPainted) {
+    dialogAnswers = {dir.filePath(QStringLiteral("empty.wav"))};
+    frmMain& form = *this->form;
+    form.cmdSave1_Click();
+    form.cmdStop1_Click();
+    EXPECT_FALSE(form.track1.RecordMode);
+    EXPECT_EQ(form.track1.SampleLimit, 0);
+    EXPECT_TRUE(std::isnan(form.linPosition1->pixelFrom().x()));
+    const QImage shown = form.Picture1->grab().toImage();
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            ASSERT_EQ(shown.pixelColor(x, y), QColor(Qt::white)) << x << "," << y;
 }
 
 // Between "●" and Stop the track shows what arrives, every 100 ms on a timer of its own: the input's
