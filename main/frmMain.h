@@ -141,4 +141,6 @@ private:
     LiveView liveView;
     // A track's waveform box takes a dropped WAV file only while its Load button could be pressed.
     static bool TakesDrop(const TrackControls& ui, const QString& path);
+    // Loads a file given from outside; one that cannot be read is named in a message, with the reason.
+    void LoadFromOutside(Track& track, const TrackControls& ui, const QString& path);
 };

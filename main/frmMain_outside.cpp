@@ -1,22 +1,38 @@
 // Files that come from outside the window: named on the command line or dropped onto
-// a track's waveform box. Both go through the Load button's own body.
+// a track's waveform box. A file that cannot be read is named in a message with the
+// reason, and its track stays as it was.
 #include "main/frmMain.h"
 
 #include "wave/Load.h"
 
+#include "platform/toolkit/MessageBox.h"
+
+#include <QApplication>
 #include <QPushButton>
+
+namespace toolkit = pikota::toolkit;
+
+void frmMain::LoadFromOutside(Track& track, const TrackControls& ui, const QString& path) {
+    const QString why = LoadFile(track, ui, path);
+    if (!why.isEmpty())
+        toolkit::MsgBox(QStringLiteral("「%1」を読み込めませんでした。\r\n%2").arg(path, why),
+                        toolkit::MsgButtons::OK, toolkit::MsgIcon::Critical, this);
+}
 
 void frmMain::OpenFiles(const QStringList& paths) {
     if (paths.size() > 0)
-        LoadFile(track1, ui1, paths[0]);
+        LoadFromOutside(track1, ui1, paths[0]);
     if (paths.size() > 1)
-        LoadFile(track2, ui2, paths[1]);
+        LoadFromOutside(track2, ui2, paths[1]);
 }
 
 bool frmMain::TakesDrop(const TrackControls& ui, const QString& path) {
-    // The Load button is disabled while a track plays or a recording is under way.
-    return ui.cmdRoad->isEnabled() && path.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive);
+    // The Load button is disabled while a track plays or a recording is under way. While a dialog or a
+    // message box waits for an answer (the ready message of a prepared recording, with the Load buttons
+    // still enabled under it), nothing is taken either.
+    return ui.cmdRoad->isEnabled() && !QApplication::activeModalWidget() &&
+           path.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive);
 }
 
-void frmMain::Picture1_FileDropped(const QString& path) { LoadFile(track1, ui1, path); }
-void frmMain::Picture3_FileDropped(const QString& path) { LoadFile(track2, ui2, path); }
+void frmMain::Picture1_FileDropped(const QString& path) { LoadFromOutside(track1, ui1, path); }
+void frmMain::Picture3_FileDropped(const QString& path) { LoadFromOutside(track2, ui2, path); }

@@ -3,8 +3,12 @@
 #include "device/Module1.h"
 #include "platform/toolkit/FileDialog.h"
 #include "wave/Plot.h"
+#include "wave/WaveReader.h"
 
+#include <QLabel>
 #include <QPushButton>
+
+#include <utility>
 
 namespace toolkit = pikota::toolkit;
 
@@ -36,10 +40,39 @@ void LoadFile(Track& track, const TrackControls& ui, toolkit::CommonDialog& dial
     }
 }
 
-void LoadFile(Track& track, const TrackControls& ui, const QString& path) {
-    // The same quiet end as a load through the dialog.
+QString LoadFile(Track& track, const TrackControls& ui, const QString& path) {
+    // Read into a track of its own first, with the format this track had (a file without a format
+    // chunk reads with it, as it would here), and taken over only once the file has been read whole.
+    Track read;
+    read.waveFormat = track.waveFormat;
+    read.FullScale = track.FullScale;
+    QString label;
     try {
-        loadChosenFile(track, ui, path);
-    } catch (...) {
+        ReadWaveFile(read, path, [&label](const QString& text) { label = text; });
+    } catch (const WaveFileError& error) {
+        switch (error.problem()) {
+        case WaveFileError::Problem::NotFound:
+            return QStringLiteral("ファイルが見つかりません。");
+        case WaveFileError::Problem::NotReadable:
+            return QStringLiteral("ファイルを読むことができません。読み取りの許可を確かめてください。");
+        case WaveFileError::Problem::NotAFile:
+            return QStringLiteral("ファイルではありません。");
+        case WaveFileError::Problem::NotWave:
+            break;
+        }
+        return QStringLiteral("ピコタで読める WAV ファイルではありません。");
     }
+    track.waveFormat = read.waveFormat;
+    track.FullScale = read.FullScale;
+    track.SampleLimit = read.SampleLimit;
+    std::swap(track.LeftSamples, read.LeftSamples);
+    std::swap(track.RightSamples, read.RightSamples);
+    // A file without a data chunk leaves the label as it was, as a load does.
+    if (!label.isNull())
+        ui.lblTime->setText(label);
+    PlotWaveform(track, ui);
+    track.FilePath = GetShortPath(path);
+    EnableTransport(ui);
+    track.HasWaveform = true;
+    return {};
 }

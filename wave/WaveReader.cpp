@@ -72,18 +72,18 @@ class InputFile {
 public:
     explicit InputFile(const QString& path) {
         if (!QFileInfo::exists(path)) {
-            throw WaveFileError("file not found");
+            throw WaveFileError("file not found", WaveFileError::Problem::NotFound);
         }
         // Opened without waiting, and taken only if it is a plain file (or a link to one): a named pipe
         // would block the open and the window with it, and a device or a folder is no sound file.
         fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) {
-            throw WaveFileError("cannot open file");
+            throw WaveFileError("cannot open file", WaveFileError::Problem::NotReadable);
         }
         struct stat info {};
         if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd_, F_SETFL, 0) != 0) {
             ::close(fd_);
-            throw WaveFileError("not a plain file");
+            throw WaveFileError("not a plain file", WaveFileError::Problem::NotAFile);
         }
         length_ = info.st_size;
     }
@@ -102,7 +102,7 @@ public:
                 continue;
             }
             if (r < 0) {
-                throw WaveFileError("cannot read file");
+                throw WaveFileError("cannot read file", WaveFileError::Problem::NotReadable);
             }
             if (r == 0) {
                 break; // the file got shorter: the rest reads as silence

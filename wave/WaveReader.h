@@ -8,10 +8,17 @@
 #include <stdexcept>
 
 // A failure while reading a WAV file or labelling its length. The Load and Stop handlers catch it at their
-// top and end quietly; what() says in a few English words what went wrong, for diagnostics only.
+// top and end quietly; what() says in a few English words what went wrong, for diagnostics only, and
+// problem() which kind of failure it was, for a message to the user.
 class WaveFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Problem { NotFound, NotReadable, NotAFile, NotWave };
+    explicit WaveFileError(const char* what, Problem problem = Problem::NotWave)
+        : std::runtime_error(what), problem_(problem) {}
+    Problem problem() const { return problem_; }
+
+private:
+    Problem problem_;
 };
 
 // The time label's text: the path, two ideographic spaces, the length of frames 0..SampleLimit rounded to

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -50,7 +52,7 @@ protected:
     }
 };
 
-TEST_F(FilesTest, TheCommandLinesFilesLoadIntoTrackOneAndTwoAndABadOneEndsLikeALoad) {
+TEST_F(FilesTest, TheCommandLinesFilesLoadIntoTrackOneAndTwo) {
     const QString one = wav(QStringLiteral("one.wav"), 300);
     const QString two = wav(QStringLiteral("two.wav"), 200);
     form->OpenFiles({one, two});
@@ -62,16 +64,59 @@ TEST_F(FilesTest, TheCommandLinesFilesLoadIntoTrackOneAndTwoAndABadOneEndsLikeAL
         EXPECT_TRUE(b->isEnabled());
     EXPECT_TRUE(form->track1.HasWaveform && form->track2.HasWaveform);
 
-    // A file that cannot be read: quietly, the track's Load and transport stay locked
-    // and it keeps its old file; the next file still goes to track 2.
-    const QString three = wav(QStringLiteral("three.wav"), 50);
-    form->OpenFiles({dir.filePath(QStringLiteral("missing.wav")), three});
-    EXPECT_FALSE(form->cmdRoad1->isEnabled());
-    EXPECT_FALSE(form->cmdPlay1->isEnabled());
+    EXPECT_TRUE(messages.empty());
+}
+
+// A file from outside that cannot be read is named, with the reason, and its track stays as it was, ready
+// to play its old file; the next file still goes to track 2. The same for a drop.
+TEST_F(FilesTest, AFileThatCannotBeReadIsNamedAndTheTrackStaysAsItWas) {
+    const QString one = wav(QStringLiteral("one.wav"), 300);
+    form->OpenFiles({one});
+    const QString label = form->lblTime1->text();
+    QDir(dir.path()).mkdir(QStringLiteral("folder.wav"));
+    const std::pair<QString, QString> cases[] = {
+        {dir.filePath(QStringLiteral("missing.wav")), QStringLiteral("ファイルが見つかりません。")},
+        {dir.filePath(QStringLiteral("folder.wav")), QStringLiteral("ファイルではありません。")},
+        {file(QStringLiteral("aligned0.wav"),
+              pikota::test::Riff({pikota::test::Chunk("fmt ", pikota::test::FormatBody(1, 8000, 16, 0)),
+                                  pikota::test::Chunk("data", QByteArray(400, '\0'))})),
+         QStringLiteral("ピコタで読める WAV ファイルではありません。")},
+        {file(QStringLiteral("32bit.wav"),
+              pikota::test::Riff({pikota::test::Chunk("fmt ", pikota::test::FormatBody(1, 8000, 32, 4)),
+                                  pikota::test::Chunk("data", QByteArray(400, '\0'))})),
+         QStringLiteral("ピコタで読める WAV ファイルではありません。")},
+    };
+    for (const auto& [path, why] : cases) {
+        messages.clear();
+        const QString two = wav(QStringLiteral("two.wav"), 200);
+        form->OpenFiles({path, two});
+        ASSERT_EQ(messages.size(), 1u) << path.toStdString();
+        EXPECT_EQ(messages[0].text, QStringLiteral("「%1」を読み込めませんでした。\r\n%2").arg(path, why));
+        EXPECT_EQ(messages[0].icon, toolkit::MsgIcon::Critical);
+        EXPECT_EQ(form->track1.FilePath, one);
+        EXPECT_EQ(form->track1.SampleLimit, 300);
+        EXPECT_EQ((*form->track1.LeftSamples)[299], 7);
+        EXPECT_EQ(form->lblTime1->text(), label);
+        EXPECT_TRUE(form->cmdRoad1->isEnabled() && form->cmdPlay1->isEnabled());
+        EXPECT_EQ(form->track2.FilePath, two);
+    }
+    messages.clear();
+    EXPECT_TRUE(drop(form->Picture1, {dir.filePath(QStringLiteral("32bit.wav"))}));
+    EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(form->track1.FilePath, one);
-    EXPECT_EQ(form->track2.FilePath, three);
-    EXPECT_TRUE(form->cmdPlay2->isEnabled());
     EXPECT_TRUE(device.commands.empty());
+}
+
+// While a message box or dialog waits for an answer (the ready message of a prepared recording, with the
+// Load buttons still enabled under it), nothing is dropped.
+TEST_F(FilesTest, NothingCanBeDroppedWhileADialogWaits) {
+    QDialog modal(form.get());
+    modal.setModal(true);
+    modal.show();
+    const QString path = wav(QStringLiteral("a.wav"), 120);
+    EXPECT_FALSE(drop(form->Picture1, {path}));
+    modal.hide();
+    EXPECT_TRUE(drop(form->Picture1, {path}));
 }
 
 TEST_F(FilesTest, AWavFileDroppedOntoTrackTwosBoxLoadsIntoTrackTwo) {
