@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Retakes docs/main-window.png, docs/two-tracks-loaded.png, docs/about.png and
-# docs/main-with-about.png from the built program on a private X server, with a home
-# of its own. Needs xvfb, xdotool, imagemagick and sox; with openbox installed the
-# windows get title bars. Run from the repository: bash docs/screenshots.sh [build-dir]
+# Retakes docs/main-window.png, docs/two-tracks-loaded.png, docs/recording-live.png,
+# docs/about.png and docs/main-with-about.png from the built program on a private X
+# server, with a home of its own. Needs xvfb, xdotool, imagemagick, sox and pulseaudio
+# (a private server gives the recording its input); with openbox installed the windows
+# get title bars. Run from the repository: bash docs/screenshots.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
@@ -30,6 +31,26 @@ shot() { # window file : the window's inside, once it has settled
 }
 shot "$(window)" docs/main-window.png
 shot "$(window /tmp/stereo16.wav /tmp/mono8.wav)" docs/two-tracks-loaded.png
+
+# Recording on track 1 from a private server's 440 Hz input, which is muted after 2.5 s: the live
+# view and, 3 s later, the label's word about the silence. The recording is left unsaved (the kill
+# leaves it in a state folder of its own, removed here).
+sound=/tmp/pikota-docs/sound
+eval "$(scripts/sound-server start "$sound" pulseaudio)"
+recorder=$(XDG_STATE_HOME=/tmp/pikota-docs/recording-state window)
+height=$(xdotool getwindowgeometry --shell "$recorder" | sed -n 's/^HEIGHT=//p')
+row=$((8 + 104 + 12 + height - 573))
+xdotool mousemove --window "$recorder" 128 "$row" click 1
+sleep 1
+xdotool key Return
+sleep 0.5
+xdotool mousemove --window "$recorder" 204 "$row" click 1
+sleep 2.5
+pactl set-source-mute pikota_in 1
+sleep 3.8
+shot "$recorder" docs/recording-live.png
+scripts/sound-server stop "$sound"
+rm -rf /tmp/pikota-docs/recording-state
 
 wm=""
 if command -v openbox >/dev/null; then
