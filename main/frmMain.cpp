@@ -30,7 +30,7 @@ void frmMain::ReportUnsavedRecordings() {
     const QString folder = QString::fromLocal8Bit(pikota::sound::RecordingsFolder().c_str());
     const auto answer = toolkit::MsgBox(
         QStringLiteral(
-            "保存されていない録音が %1 件あります。ピコタが録音中に終わったときに残ったものです。\r\n"
+            "保存されていない録音が %1 件あります。録音中にピコタが終了したときに残ったものです。\r\n"
             "場所: %2\r\n\r\n"
             "ピコタがこれらを自分で消すことはありません。\r\n"
             "このフォルダーを開きますか？")

@@ -11,7 +11,7 @@ std::string recordingCutText(Error reason, double keptSeconds) {
         text = "ディスクがいっぱいになったため";
         break;
     case Error::RecordingTooLarge:
-        text = "録音ファイルが大きさの上限に達したため";
+        text = "録音ファイルがサイズの上限に達したため";
         break;
     case Error::RecordingFellBehind:
         text = "録音の書き込みが追いつかなかったため";
@@ -29,7 +29,7 @@ std::string recordingCutText(Error reason, double keptSeconds) {
     } else {
         text += "、録音は途中で止まりました。";
     }
-    return text + "そこまでの音声は残っていて、もう一度保存すると保存できます。";
+    return text + "そこまでの音声は残っていて、もう一度保存すればファイルにできます。";
 }
 
 const char* errorText(std::int32_t code) {
