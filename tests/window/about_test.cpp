@@ -1,10 +1,10 @@
 // The About dialog and the Help menu's commands, on an offscreen display.
 #include "about/HelpCommands.h"
 #include "about/frmAbout.h"
-#include "platform/toolkit/PictureButton.h"
 #include "main/frmMain.h"
 #include "platform/registry/Registry.h"
 #include "platform/toolkit/MessageBox.h"
+#include "platform/toolkit/PictureButton.h"
 
 #include <gtest/gtest.h>
 
