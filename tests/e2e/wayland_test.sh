@@ -84,10 +84,11 @@ red=$(count "rgb(255,0,0)")
 # (its default answer, Yes). A virtual keyboard may go before the compositor has read its key, so the
 # key is sent again until the program has ended.
 swaymsg "[app_id=\"org.example.pikota\"] kill" >/dev/null
-for _ in $(seq 20); do
+# A build with the sanitizers takes seconds to end (the leak check).
+for _ in $(seq 60); do
     kill -0 "$pid" 2>/dev/null || break
     if [ "$(windows)" -ge 2 ]; then
-        wtype -k Return -s 300 || true
+        wtype -s 300 -k Return -s 300 || true
     fi
     sleep 0.5
 done
