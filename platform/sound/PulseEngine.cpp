@@ -1,5 +1,7 @@
 #include "platform/sound/PulseEngine.h"
 
+#include "platform/sound/PlaybackClock.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -18,19 +20,13 @@ constexpr auto kAnswerLimit = std::chrono::milliseconds(1500);
 // A running stream that gets no data, is asked for none, or whose server does not answer for this long
 // has a server that does not respond.
 constexpr auto kStallLimit = std::chrono::milliseconds(1200);
-// How often a playback asks the server where it is; every 10 ms while it starts, until it plays and 16
-// answers are in (pipewire-pulse's answers step with its cycle, up to 43 ms, and the truest of them
-// comes only at the right moment in the cycle). A recording asks nothing: the data it gets shows that
-// the server is there (see PulseStream::error).
+// How often a playback asks the server where it is: four times a second, and every 10 ms while its
+// clock wants quick answers (PlaybackClock::wantsQuickAnswers). A recording asks nothing: the data it
+// gets shows that the server is there (see PulseStream::error).
 constexpr pa_usec_t kPlaybackTickUsec = 250'000;
 constexpr pa_usec_t kStartingTickUsec = 10'000;
-constexpr std::size_t kStartingReadings = 16;
 // How often someone waiting for the server looks at the clock.
 constexpr pa_usec_t kWaitTickUsec = 100'000;
-// The server's accounts of where a playback is: how long they are kept, and how long one may have been
-// on the way and still count.
-constexpr auto kReadingsKept = std::chrono::seconds(4);
-constexpr pa_usec_t kLateAnswerUsec = 5'000;
 // Buffers: what a plain player costs, measured against paplay and parecord (bench_cpu); every wakeup
 // counts. A playback asks for 300 ms in all and for more each time 100 ms have been played: PulseAudio
 // gives half of what is left over after twice the request to the sink, 50 ms (a sink left with less
@@ -295,15 +291,13 @@ public:
         if (running_)
             return Error::None;
         running_ = true;
-        progressAt_ = startedAt_ = Clock::now();
-        startTime_ = static_cast<double>(writeIndex_) / bytesPerSecond_; // where the flush left it
+        progressAt_ = Clock::now();
         if (source_) {
+            clock_.start(seconds(progressAt_)); // from where the flush left the stream
             // The buffer is filled before the stream is let go, so it starts with sound, not a gap.
             const std::size_t writable = pa_stream_writable_size(stream_);
             if (writable != static_cast<std::size_t>(-1))
                 fill(writable);
-            timingPlaying_ = false;
-            readings_.clear();
         } else {
             setFragment(kRecordFragmentUsec);
             settling_ = kSettlingFrames;
@@ -324,7 +318,7 @@ public:
         const auto deadline = Clock::now() + kAnswerLimit;
         bool answered = error_ != Error::None || !sink_ || takeWhatWasRecorded(deadline);
         running_ = false;
-        readings_.clear();
+        clock_.stop();
         if (error_ != Error::None)
             return;
         // Corked, and what the server holds is thrown away: a resume starts with fresh data. The
@@ -343,6 +337,7 @@ public:
                 writeIndex_ = timing->write_index;
             else if (timing && !timing->read_index_corrupt)
                 writeIndex_ = timing->read_index; // where a flush leaves the write index
+            clock_.setWritten(static_cast<double>(writeIndex_) / bytesPerSecond_);
         } else {
             // Whatever arrives before the flush is answered is dropped by onRead.
             pa_operation* flush = pa_stream_flush(stream_, &PulseStream::onDone, this);
@@ -361,21 +356,7 @@ public:
 
     double time() const override {
         Core::Lock lock(*core_);
-        if (timingValid_) {
-            double now = timingBase_;
-            if (timingPlaying_ && running_ && error_ == Error::None) {
-                const auto at = Clock::now();
-                now = readings_.empty() ? timingBase_ + std::chrono::duration<double>(at - timingAt_).count()
-                                        : seconds(at) + lowestOffset();
-            }
-            // Nothing beyond what was written can be heard, nor more than the time since the start.
-            now = std::min(now, static_cast<double>(writeIndex_) / bytesPerSecond_);
-            if (running_)
-                now = std::min(now,
-                               startTime_ + std::chrono::duration<double>(Clock::now() - startedAt_).count());
-            lastTime_ = std::max(lastTime_, now);
-        }
-        return lastTime_;
+        return clock_.heard(seconds(Clock::now()));
     }
 
     // A recording has no timer looking after it (its data shows the server is there, and a timer would
@@ -392,6 +373,7 @@ public:
         if (error_ == Error::None)
             error_ = why;
         running_ = false;
+        clock_.stop();
         core_->signal();
     }
 
@@ -407,8 +389,8 @@ public:
             requestTiming();
         else if (now - timingSentAt_ > kStallLimit)
             return false;
-        const bool starting = !timingPlaying_ || readings_.size() < kStartingReadings;
-        next = std::min(next, pa_rtclock_now() + (starting ? kStartingTickUsec : kPlaybackTickUsec));
+        next = std::min(next, pa_rtclock_now() +
+                                  (clock_.wantsQuickAnswers() ? kStartingTickUsec : kPlaybackTickUsec));
         return true;
     }
 
@@ -477,32 +459,6 @@ private:
         return std::chrono::duration<double>(at.time_since_epoch()).count();
     }
 
-    // Keeps the server's accounts of the last two seconds as offsets of the stream's clock from the
-    // local one. The lowest is the truest: PulseAudio's are exact, but pipewire-pulse counts a cycle's
-    // data as played when it hands it to the graph, so its accounts run up to one cycle ahead in steps.
-    // An answer to a question that was long on the way (the server was stopped meanwhile) tells of a
-    // moment of upheaval and is left out. On one machine the server's clock is ours, so an answer that
-    // waited for us is placed at the moment it was given.
-    void addReading(Clock::time_point now, const pa_timing_info* timing) {
-        if (!timingPlaying_ || !running_ || timing->transport_usec > kLateAnswerUsec)
-            return;
-        double offset = timingBase_ - seconds(now);
-        if (timing->synchronized_clocks) {
-            // timingBase_ counts the way here as long as the way there; the answer's age is known.
-            offset += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 -
-                      static_cast<double>(timing->transport_usec) / 1e6;
-        }
-        readings_.push_back({now, offset});
-        while (!readings_.empty() && now - readings_.front().at > kReadingsKept)
-            readings_.erase(readings_.begin());
-    }
-    double lowestOffset() const {
-        double lowest = readings_.front().offset;
-        for (const Reading& reading : readings_)
-            lowest = std::min(lowest, reading.offset);
-        return lowest;
-    }
-
     void requestTiming() {
         if (timingOp_ || !stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY)
             return;
@@ -535,6 +491,7 @@ private:
             if (pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
                 return;
             writeIndex_ += static_cast<std::int64_t>(size);
+            clock_.setWritten(static_cast<double>(writeIndex_) / bytesPerSecond_);
             bytes -= size;
         }
     }
@@ -606,12 +563,16 @@ private:
         if (timing && pa_stream_get_time(stream, &usec) == 0) {
             const auto now = Clock::now();
             // The frame being heard, by the server's account: what the sink has taken less what it
-            // still holds, as of the moment of the answer.
-            me->timingBase_ = static_cast<double>(usec) / 1e6;
-            me->timingAt_ = now;
-            me->timingPlaying_ = timing->playing != 0;
-            me->timingValid_ = true;
-            me->addReading(now, timing);
+            // still holds. libpulse counts the answer's way back as long as the question's way there;
+            // on one machine the server's clock is ours, and the answer's true age is known.
+            double heard = static_cast<double>(usec) / 1e6;
+            if (timing->synchronized_clocks)
+                heard += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 -
+                         static_cast<double>(timing->transport_usec) / 1e6;
+            me->clock_.answer({.arrived = seconds(now),
+                               .heard = heard,
+                               .onTheWay = static_cast<double>(timing->transport_usec) / 1e6,
+                               .playing = timing->playing != 0});
             if (timing->read_index != me->lastReadIndex_) {
                 me->lastReadIndex_ = timing->read_index;
                 me->progressAt_ = now;
@@ -639,21 +600,10 @@ private:
     std::size_t settling_ = 0; // frames still to leave out at the start
     pa_usec_t fragmentUsec_ = kRecordFragmentUsec;
 
-    // The playback clock: where the next write lands (bytes), and the server's last account of the
-    // frame being heard, run on from the moment it came while the stream plays.
+    // Where the next write lands (bytes), and the frame being heard (it keeps to the moment it last
+    // gave, so asking it changes it).
     std::int64_t writeIndex_ = 0;
-    bool timingValid_ = false;
-    double timingBase_ = 0;
-    Clock::time_point timingAt_;
-    bool timingPlaying_ = false;
-    struct Reading {
-        Clock::time_point at;
-        double offset;
-    };
-    std::vector<Reading> readings_;
-    Clock::time_point startedAt_;
-    double startTime_ = 0;
-    mutable double lastTime_ = 0;
+    mutable PlaybackClock clock_;
 
     // The watchdog: the question in flight, and the last sign of the stream moving.
     pa_operation* timingOp_ = nullptr;
