@@ -1,6 +1,7 @@
 #include "platform/sound/PulseEngine.h"
 
 #include "platform/sound/PlaybackClock.h"
+#include "platform/sound/PulseConnection.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -25,8 +26,6 @@ constexpr auto kStallLimit = std::chrono::milliseconds(1200);
 // gets shows that the server is there (see PulseStream::error).
 constexpr pa_usec_t kPlaybackTickUsec = 250'000;
 constexpr pa_usec_t kStartingTickUsec = 10'000;
-// How often someone waiting for the server looks at the clock.
-constexpr pa_usec_t kWaitTickUsec = 100'000;
 // Buffers: what a plain player costs, measured against paplay and parecord (bench_cpu); every wakeup
 // counts. A playback asks for 300 ms in all and for more each time 100 ms have been played: PulseAudio
 // gives half of what is left over after twice the request to the sink, 50 ms (a sink left with less
@@ -49,182 +48,19 @@ void unrefOperation(pa_operation* operation) {
         pa_operation_unref(operation);
 }
 
-class PulseStream;
-
-// The main loop, the connection to the server and the streams on it. Everything in here is used with
-// the main loop locked: by the loop's own thread in callbacks, and by callers between lock and unlock.
-class Core {
-public:
-    class Lock {
-    public:
-        explicit Lock(Core& core) : loop_(core.loop_) { pa_threaded_mainloop_lock(loop_); }
-        ~Lock() { pa_threaded_mainloop_unlock(loop_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        pa_threaded_mainloop* loop_;
-    };
-
-    Core() {
-        loop_ = pa_threaded_mainloop_new();
-        if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) {
-            if (loop_)
-                pa_threaded_mainloop_free(loop_);
-            loop_ = nullptr;
-            return;
-        }
-        // Connecting reads the client configuration and may ask the X server where the sound server is:
-        // done on the loop's thread, so that making the engine costs the caller nothing.
-        Lock lock(*this);
-        pa_mainloop_api_once(pa_threaded_mainloop_get_api(loop_), &Core::connectSoon, this);
-    }
-
-    ~Core() {
-        if (!loop_)
-            return;
-        {
-            Lock lock(*this);
-            closing_ = true;
-            if (tick_)
-                pa_threaded_mainloop_get_api(loop_)->time_free(tick_);
-            retire();
-            if (context_)
-                pa_context_unref(context_);
-        }
-        pa_threaded_mainloop_stop(loop_);
-        pa_threaded_mainloop_free(loop_);
-    }
-
-    Core(const Core&) = delete;
-    Core& operator=(const Core&) = delete;
-
-    bool usable() const { return loop_ != nullptr; }
-    pa_context* context() const { return context_; }
-    void signal() { pa_threaded_mainloop_signal(loop_, 0); }
-
-    // A connected context, made anew if the last one failed or was dropped. Waits until `deadline`.
-    Error connect(Clock::time_point deadline) {
-        ensureContext();
-        if (!context_ || pa_context_get_state(context_) == PA_CONTEXT_UNCONNECTED)
-            return Error::NoSoundServer; // no memory, or a server address that cannot be used
-        const bool settled = waitUntil(
-            [&] {
-                const pa_context_state_t state = pa_context_get_state(context_);
-                return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-            },
-            deadline);
-        if (!settled) {
-            dropConnection(Error::DeviceNotResponding);
-            return Error::DeviceNotResponding;
-        }
-        if (pa_context_get_state(context_) == PA_CONTEXT_READY)
-            return Error::None;
-        return pa_context_errno(context_) == PA_ERR_TIMEOUT ? Error::DeviceNotResponding
-                                                            : Error::NoSoundServer;
-    }
-
-    // Waits, with the loop locked once by a thread other than the loop's, until `done` holds or
-    // `deadline` has passed; false then.
-    template <typename Done> bool waitUntil(Done done, Clock::time_point deadline) {
-        ++waiters_;
-        armTick(pa_rtclock_now() + kWaitTickUsec);
-        bool ok = true;
-        while (!done()) {
-            if (Clock::now() >= deadline) {
-                ok = false;
-                break;
-            }
-            pa_threaded_mainloop_wait(loop_);
-        }
-        --waiters_;
-        return ok;
-    }
-
-    void add(PulseStream* stream) { streams_.push_back(stream); }
-    void remove(PulseStream* stream) { std::erase(streams_, stream); }
-    void started() { armTick(pa_rtclock_now() + kStartingTickUsec); }
-
-    // Fails every stream with `why` and hangs up: a server that does not answer is given up, so that
-    // the next open starts afresh and nothing it still holds plays later.
-    void dropConnection(Error why);
-
-private:
-    static void connectSoon(pa_mainloop_api*, void* self) {
-        auto* core = static_cast<Core*>(self);
-        if (!core->closing_)
-            core->ensureContext();
-    }
-
-    void ensureContext() {
-        if (context_ && PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
-            return;
-        pa_proplist* properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "ピコタ");
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "pikota");
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "pikota");
-        pa_context* context =
-            pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "ピコタ", properties);
-        pa_proplist_free(properties);
-        if (!context)
-            return;
-        // The old context stays until here: the loop's timer needs a context to be set.
-        retire();
-        if (context_)
-            pa_context_unref(context_);
-        context_ = context;
-        if (!tick_)
-            tick_ = pa_context_rttime_new(context_, PA_USEC_INVALID, &Core::onTick, this);
-        pa_context_set_state_callback(context_, &Core::onContextState, this);
-        // A failure shows in the state; autospawn would start a server of our own, never wanted here.
-        pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
-    }
-
-    // Hangs up the current context, which stays as an object until the next one replaces it.
-    void retire() {
-        if (!context_)
-            return;
-        pa_context_set_state_callback(context_, nullptr, nullptr);
-        if (PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
-            pa_context_disconnect(context_);
-    }
-
-    // Makes the timer go off at `due` (on the real-time clock) at the latest.
-    void armTick(pa_usec_t due) {
-        if (!tick_ || !context_)
-            return;
-        if (tickArmed_ && tickDue_ <= due)
-            return;
-        pa_context_rttime_restart(context_, tick_, due);
-        tickArmed_ = true;
-        tickDue_ = due;
-    }
-
-    static void onContextState(pa_context*, void* self) { static_cast<Core*>(self)->signal(); }
-    static void onTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
-
-    pa_threaded_mainloop* loop_ = nullptr;
-    bool closing_ = false;
-    pa_context* context_ = nullptr;
-    pa_time_event* tick_ = nullptr;
-    bool tickArmed_ = false;
-    pa_usec_t tickDue_ = 0;
-    int waiters_ = 0;
-    std::vector<PulseStream*> streams_;
-};
-
 // One stream, created corked on the server at open. Its members are used with the loop locked.
-class PulseStream final : public Stream {
+class PulseStream final : public Stream, public PulseConnection::Watched {
 public:
-    PulseStream(std::shared_ptr<Core> core, const pa_sample_spec& spec, OutputSource* source, InputSink* sink)
-        : core_(std::move(core)), spec_(spec), source_(source), sink_(sink),
+    PulseStream(std::shared_ptr<PulseConnection> connection, const pa_sample_spec& spec, OutputSource* source,
+                InputSink* sink)
+        : connection_(std::move(connection)), spec_(spec), source_(source), sink_(sink),
           frameBytes_(pa_frame_size(&spec)),
           bytesPerSecond_(static_cast<double>(pa_bytes_per_second(&spec))) {
-        core_->add(this);
+        connection_->add(this);
     }
 
     ~PulseStream() override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         running_ = false;
         cancelTiming();
         if (stream_) {
@@ -236,7 +72,7 @@ public:
                 pa_stream_disconnect(stream_);
             pa_stream_unref(stream_);
         }
-        core_->remove(this);
+        connection_->remove(this);
     }
 
     PulseStream(const PulseStream&) = delete;
@@ -244,7 +80,7 @@ public:
 
     // Creates the stream on the server, corked, and waits until it is there (loop locked).
     Error connect(Clock::time_point deadline) {
-        pa_context* context = core_->context();
+        pa_context* context = connection_->context();
         stream_ = pa_stream_new(context, source_ ? "再生" : "録音", &spec_, nullptr);
         if (!stream_)
             return openError(pa_context_errno(context));
@@ -266,14 +102,14 @@ public:
         }
         if (result < 0)
             return openError(pa_context_errno(context));
-        const bool settled = core_->waitUntil(
+        const bool settled = connection_->waitUntil(
             [&] {
                 const pa_stream_state_t state = pa_stream_get_state(stream_);
                 return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
             },
             deadline);
         if (!settled) {
-            core_->dropConnection(Error::DeviceNotResponding);
+            connection_->drop(Error::DeviceNotResponding);
             return Error::DeviceNotResponding;
         }
         if (pa_stream_get_state(stream_) != PA_STREAM_READY)
@@ -285,7 +121,7 @@ public:
     }
 
     Error start() override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         if (error_ != Error::None)
             return error_;
         if (running_)
@@ -306,13 +142,13 @@ public:
         if (source_) {
             cancelTiming();
             requestTiming();
-            core_->started();
+            connection_->watchWithin(kStartingTickUsec);
         }
         return Error::None;
     }
 
     void stop() override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         if (!running_)
             return;
         const auto deadline = Clock::now() + kAnswerLimit;
@@ -328,8 +164,8 @@ public:
             unrefOperation(pa_stream_flush(stream_, nullptr, nullptr));
             cancelTiming();
             requestTiming();
-            answered =
-                answered && core_->waitUntil([&] { return !timingOp_ || error_ != Error::None; }, deadline);
+            answered = answered &&
+                       connection_->waitUntil([&] { return !timingOp_ || error_ != Error::None; }, deadline);
             // The flush moved the server's write index back to what has been played.
             const pa_timing_info* timing =
                 error_ == Error::None ? pa_stream_get_timing_info(stream_) : nullptr;
@@ -341,7 +177,7 @@ public:
         } else {
             // Whatever arrives before the flush is answered is dropped by onRead.
             pa_operation* flush = pa_stream_flush(stream_, &PulseStream::onDone, this);
-            answered = answered && core_->waitUntil(
+            answered = answered && connection_->waitUntil(
                                        [&] {
                                            return !flush ||
                                                   pa_operation_get_state(flush) != PA_OPERATION_RUNNING ||
@@ -351,36 +187,36 @@ public:
             unrefOperation(flush);
         }
         if (!answered)
-            core_->dropConnection(Error::DeviceNotResponding);
+            connection_->drop(Error::DeviceNotResponding);
     }
 
     double time() const override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         return clock_.heard(seconds(Clock::now()));
     }
 
     // A recording has no timer looking after it (its data shows the server is there, and a timer would
     // cost more than the rest); whoever asks whether it works finds out that the data stopped.
     Error error() const override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         if (sink_ && running_ && error_ == Error::None && Clock::now() - progressAt_ > kStallLimit)
-            core_->dropConnection(Error::DeviceNotResponding);
+            connection_->drop(Error::DeviceNotResponding);
         return error_;
     }
 
     // Gives the stream up for `why`, unless it has failed already (loop locked).
-    void fail(Error why) {
+    void fail(Error why) override {
         if (error_ == Error::None)
             error_ = why;
         running_ = false;
         clock_.stop();
-        core_->signal();
+        connection_->signal();
     }
 
     // Called by the loop's timer: a running playback asks where it is, checks that the server answers
     // and the stream moves, and says when it wants to be called again (`next`, on the real-time clock).
     // False when the server has not responded for too long.
-    bool check(Clock::time_point now, pa_usec_t& next) {
+    bool watch(Clock::time_point now, pa_usec_t& next) override {
         if (!source_ || !running_ || error_ != Error::None)
             return true;
         if (now - progressAt_ > kStallLimit)
@@ -422,7 +258,7 @@ private:
         pa_operation* question = pa_stream_update_timing_info(stream_, &PulseStream::onDone, this);
         if (!question)
             return true;
-        const bool answered = core_->waitUntil(
+        const bool answered = connection_->waitUntil(
             [&] { return pa_operation_get_state(question) != PA_OPERATION_RUNNING || error_ != Error::None; },
             deadline);
         pa_operation_unref(question);
@@ -439,7 +275,7 @@ private:
         remaining_ = std::max<std::int64_t>(0, until - timing->read_index);
         limited_ = true;
         const bool arrived =
-            core_->waitUntil([&] { return remaining_ == 0 || error_ != Error::None; }, deadline);
+            connection_->waitUntil([&] { return remaining_ == 0 || error_ != Error::None; }, deadline);
         limited_ = false;
         return arrived;
     }
@@ -506,7 +342,7 @@ private:
             me->fail(context && PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) ? Error::StreamRefused
                                                                                   : Error::SoundServerLost);
         }
-        me->core_->signal();
+        me->connection_->signal();
     }
 
     static void onWrite(pa_stream*, std::size_t bytes, void* self) {
@@ -537,7 +373,7 @@ private:
             // Stopping: only what was recorded before the stop.
             frames = std::min(frames, static_cast<std::size_t>(remaining_) / frameBytes_);
             remaining_ -= static_cast<std::int64_t>(frames * frameBytes_);
-            core_->signal();
+            connection_->signal();
         }
         const std::size_t settling = std::min(frames, settling_);
         settling_ -= settling;
@@ -578,12 +414,14 @@ private:
                 me->progressAt_ = now;
             }
         }
-        me->core_->signal();
+        me->connection_->signal();
     }
 
-    static void onDone(pa_stream*, int, void* self) { static_cast<PulseStream*>(self)->core_->signal(); }
+    static void onDone(pa_stream*, int, void* self) {
+        static_cast<PulseStream*>(self)->connection_->signal();
+    }
 
-    std::shared_ptr<Core> core_;
+    std::shared_ptr<PulseConnection> connection_;
     const pa_sample_spec spec_;
     OutputSource* const source_;
     InputSink* const sink_;
@@ -612,35 +450,9 @@ private:
     Clock::time_point progressAt_;
 };
 
-void Core::dropConnection(Error why) {
-    for (PulseStream* stream : streams_)
-        stream->fail(why);
-    retire();
-    signal();
-}
-
-void Core::onTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-    auto* core = static_cast<Core*>(self);
-    core->tickArmed_ = false;
-    const auto now = Clock::now();
-    bool responding = true;
-    pa_usec_t next = PA_USEC_INVALID;
-    for (PulseStream* stream : core->streams_)
-        responding = stream->check(now, next) && responding;
-    if (!responding) {
-        core->dropConnection(Error::DeviceNotResponding);
-        next = PA_USEC_INVALID;
-    }
-    core->signal();
-    if (core->waiters_ > 0)
-        next = std::min(next, pa_rtclock_now() + kWaitTickUsec);
-    if (next != PA_USEC_INVALID)
-        core->armTick(next);
-}
-
 class PulseEngine final : public Engine {
 public:
-    PulseEngine() : core_(std::make_shared<Core>()) {}
+    PulseEngine() : connection_(std::make_shared<PulseConnection>()) {}
 
     Error openOutput(int rate, OutputSource& source, std::unique_ptr<Stream>& stream) override {
         return open(PA_SAMPLE_FLOAT32LE, rate, kOutputChannels, &source, nullptr, stream);
@@ -652,7 +464,7 @@ public:
 private:
     Error open(pa_sample_format_t format, int rate, int channels, OutputSource* source, InputSink* sink,
                std::unique_ptr<Stream>& stream) {
-        if (!core_->usable())
+        if (!connection_->usable())
             return Error::NoSoundServer;
         if (rate <= 0 || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX))
             return Error::FormatNotSupported;
@@ -661,14 +473,14 @@ private:
         if (!pa_sample_spec_valid(&spec))
             return Error::FormatNotSupported;
         const auto deadline = Clock::now() + kAnswerLimit;
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         Error error = Error::None;
         // A connection that breaks during the open (the server went away just before) is made once
         // more, afresh: the server may be back, or the open says that there is none.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            if (error = core_->connect(deadline); error != Error::None)
+            if (error = connection_->connect(deadline); error != Error::None)
                 return error;
-            auto opened = std::make_unique<PulseStream>(core_, spec, source, sink);
+            auto opened = std::make_unique<PulseStream>(connection_, spec, source, sink);
             if (error = opened->connect(deadline); error == Error::None) {
                 stream = std::move(opened);
                 return Error::None;
@@ -679,7 +491,7 @@ private:
         return error;
     }
 
-    std::shared_ptr<Core> core_;
+    std::shared_ptr<PulseConnection> connection_;
 };
 
 } // namespace
