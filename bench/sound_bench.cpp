@@ -97,6 +97,7 @@ private:
         void stop() override { inner->stop(); }
         double time() const override { return inner->time(); }
         Error error() const override { return inner->error(); }
+        Error check() override { return inner->check(); }
         std::unique_ptr<Stream> inner;
         ProbeEngine* engine;
     };

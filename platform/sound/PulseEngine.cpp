@@ -23,7 +23,7 @@ constexpr auto kAnswerLimit = std::chrono::milliseconds(1500);
 constexpr auto kStallLimit = std::chrono::milliseconds(1200);
 // How often a playback asks the server where it is: four times a second, and every 10 ms while its
 // clock wants quick answers (PlaybackClock::wantsQuickAnswers). A recording asks nothing: the data it
-// gets shows that the server is there (see PulseStream::error).
+// gets shows that the server is there (see PulseStream::check).
 constexpr pa_usec_t kPlaybackTickUsec = 250'000;
 constexpr pa_usec_t kStartingTickUsec = 10'000;
 // Buffers: what a plain player costs, measured against paplay and parecord (bench_cpu); every wakeup
@@ -195,9 +195,14 @@ public:
         return clock_.heard(seconds(Clock::now()));
     }
 
-    // A recording has no timer looking after it (its data shows the server is there, and a timer would
-    // cost more than the rest); whoever asks whether it works finds out that the data stopped.
     Error error() const override {
+        PulseConnection::Lock lock(*connection_);
+        return error_;
+    }
+
+    // A recording has no timer looking after it (its data shows the server is there, and a timer would
+    // cost more than the rest): here it finds out that the data stopped, and gives the server up.
+    Error check() override {
         PulseConnection::Lock lock(*connection_);
         if (sink_ && running_ && error_ == Error::None && Clock::now() - progressAt_ > kStallLimit)
             connection_->drop(Error::DeviceNotResponding);

@@ -114,10 +114,12 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         return Error::NotOpen;
 
     Device& device = *device_;
-    // Once the sound server has gone away or stopped answering, the device plays and records nothing
-    // more: every command that needs the sound says why, after stopping what ran (a stop may be what
-    // finds out). What was recorded until then can still be saved, and close frees the alias.
-    const Error lost = streamError();
+    // Every command first looks whether the streams still work; a recording whose data stopped coming
+    // is found only so (Stream::check). Once the sound server has gone away or stopped answering, the
+    // device plays and records nothing more: every command that needs the sound says why, after
+    // stopping what ran (a stop may be what finds out). What was recorded until then can still be
+    // saved, and close frees the alias.
+    const Error lost = checkStreams();
     switch (command.verb) {
     case Verb::Close: {
         stop();
@@ -290,6 +292,13 @@ std::int64_t WaveAudioService::position() {
         stop();
     }
     return device.position;
+}
+
+Error WaveAudioService::checkStreams() {
+    for (Stream* stream : {device_->input.get(), device_->output.get()})
+        if (stream)
+            stream->check();
+    return streamError();
 }
 
 Error WaveAudioService::streamError() const {
