@@ -122,7 +122,7 @@ Recorder::Recorder()
     : chunk_(kChunkSamples), ring_(kRingSamples), kept_(std::numeric_limits<std::int64_t>::max()) {}
 
 Recorder::~Recorder() {
-    endWriter();
+    writer_.stop();
     if (fd_ >= 0) {
         // Discarded: the recording goes with its recorder. Only a crash leaves it behind.
         unlink(path_.c_str());
@@ -154,8 +154,7 @@ Error Recorder::start(Stream& stream) {
     if (failure() != Error::None)
         return failure(); // a recording with a hole in it is never continued
     ring_.clear();
-    quit_ = false;
-    writer_ = std::thread([this] { writeLoop(); });
+    writer_.start([this] { writeLoop(); });
     running_ = true;
     const Error error = stream.start();
     if (error != Error::None)
@@ -167,18 +166,8 @@ void Recorder::stop(Stream& stream) {
     if (!running_)
         return;
     stream.stop();
-    endWriter(); // the writer drains what is left before it ends
+    writer_.stop(); // the writer drains what is left before it ends
     running_ = false;
-}
-
-void Recorder::endWriter() {
-    {
-        std::lock_guard lock(wakeMutex_);
-        quit_ = true;
-    }
-    wake_.notify_one();
-    if (writer_.joinable())
-        writer_.join();
 }
 
 void Recorder::fail(Error reason) {
@@ -288,11 +277,10 @@ bool Recorder::drain() {
 
 void Recorder::writeLoop() {
     // Once a second: what the ring holds goes to the file, and the header counts it.
-    while (!quit_.load(std::memory_order_acquire)) {
+    while (!writer_.stopping()) {
         if (drain())
             writeHeader();
-        std::unique_lock lock(wakeMutex_);
-        wake_.wait_for(lock, kWriterPeriod, [this] { return quit_.load(std::memory_order_acquire); });
+        writer_.sleepFor(kWriterPeriod);
     }
     drain();
     writeHeader();

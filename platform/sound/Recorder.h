@@ -2,14 +2,12 @@
 
 #include "platform/sound/Engine.h"
 #include "platform/sound/SpscRing.h"
+#include "platform/sound/WorkerThread.h"
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace pikota::sound {
@@ -82,17 +80,13 @@ private:
     bool drain();
     void fail(Error reason);
     void writeHeader();
-    void endWriter();
 
     int fd_ = -1;
     std::string path_;
     std::int64_t dataBytes_ = 0;      // written by the writer thread only, read when it is joined
     std::vector<std::int16_t> chunk_; // the writer thread's buffer
     SpscRing<std::int16_t> ring_;
-    std::thread writer_;
-    std::atomic<bool> quit_{false};
-    std::mutex wakeMutex_;
-    std::condition_variable wake_;
+    WorkerThread writer_;
     bool running_ = false;
     std::atomic<std::int64_t> captured_{0};
     std::atomic<std::int64_t> kept_; // frames in the file when writing failed; unbounded before
