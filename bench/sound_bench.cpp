@@ -30,6 +30,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -503,6 +504,7 @@ void recording(SoundService& service, ProbeEngine& probe, const std::string& fol
 } // namespace
 
 int main() {
+    std::signal(SIGXFSZ, SIG_IGN); // as the program's main() does for its recordings
     std::string serverDir =
         std::getenv("PIKOTA_SOUND_SERVER_DIR") ? std::getenv("PIKOTA_SOUND_SERVER_DIR") : "";
     if (!std::getenv("PULSE_SERVER")) {

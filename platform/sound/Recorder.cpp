@@ -7,12 +7,10 @@
 #include <bit>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <mutex>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -131,9 +129,6 @@ Recorder::~Recorder() {
 }
 
 Error Recorder::create() {
-    // A file that reaches the size limit of the process must fail its write, not end the program.
-    static std::once_flag ignoreSizeSignal;
-    std::call_once(ignoreSizeSignal, [] { std::signal(SIGXFSZ, SIG_IGN); });
     fd_ = CreateRecordingFile(path_);
     if (fd_ < 0)
         return Error::RecordingFileFailed;

@@ -22,7 +22,8 @@ namespace pikota::sound {
 // A recording that cannot be kept whole (the disk is full, a write fails, the file reaches the largest
 // size a WAV file or the process may have, or the writer falls a ring's length behind) stops there: from
 // then on nothing more is captured or written, everything before that point is kept, playable, and can be
-// saved, and failure() says why.
+// saved, and failure() says why. The process must ignore SIGXFSZ (every main() that records does), or a
+// file that reaches the process's size limit ends it instead of failing its write.
 class Recorder final : public InputSink {
 public:
     static constexpr int kRate = 44100;

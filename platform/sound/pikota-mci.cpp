@@ -7,11 +7,15 @@
 
 #include "platform/sound/WaveAudioService.h"
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 int main() {
+    // As in the program: a recording that reaches the file-size limit fails its write instead of
+    // ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     auto service = pikota::sound::makeSoundService();
     std::string line;
     while (std::getline(std::cin, line)) {
