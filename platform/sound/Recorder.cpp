@@ -25,9 +25,13 @@ namespace {
 constexpr std::size_t kRingSamples = std::size_t{1} << 20; // 11.9 s of 44.1 kHz stereo
 constexpr std::size_t kChunkSamples = 16384;
 constexpr std::int64_t kBytesPerFrame = Recorder::kChannels * Recorder::kBits / 8;
+// The plain PCM WAV header, and what of it the RIFF chunk's size counts: all but the chunk's id and size.
 constexpr std::int64_t kHeaderBytes = 44;
+constexpr std::int64_t kRiffCountedHeaderBytes = kHeaderBytes - 8;
+using WaveHeader = std::array<unsigned char, kHeaderBytes>;
 // The most data a WAV file can describe, in whole frames.
-constexpr std::int64_t kMostDataBytes = (std::int64_t{0xFFFFFFFF} - 36) / kBytesPerFrame * kBytesPerFrame;
+constexpr std::int64_t kMostDataBytes =
+    (std::int64_t{0xFFFFFFFF} - kRiffCountedHeaderBytes) / kBytesPerFrame * kBytesPerFrame;
 // How often the writer empties the ring, brings the header up to date and flushes the file to the disk.
 constexpr auto kWriterPeriod = std::chrono::seconds(1);
 
@@ -65,19 +69,19 @@ Error writeFailure(int error) {
     }
 }
 
-void put16(std::array<unsigned char, 44>& h, std::size_t at, std::uint32_t v) {
+void put16(WaveHeader& h, std::size_t at, std::uint32_t v) {
     h[at] = static_cast<unsigned char>(v & 0xff);
     h[at + 1] = static_cast<unsigned char>((v >> 8) & 0xff);
 }
-void put32(std::array<unsigned char, 44>& h, std::size_t at, std::uint32_t v) {
+void put32(WaveHeader& h, std::size_t at, std::uint32_t v) {
     put16(h, at, v & 0xffff);
     put16(h, at + 2, v >> 16);
 }
 
-std::array<unsigned char, 44> waveHeader(std::uint32_t dataBytes) {
-    std::array<unsigned char, 44> h{};
+WaveHeader waveHeader(std::uint32_t dataBytes) {
+    WaveHeader h{};
     std::memcpy(&h[0], "RIFF", 4);
-    put32(h, 4, 36 + dataBytes);
+    put32(h, 4, static_cast<std::uint32_t>(kRiffCountedHeaderBytes) + dataBytes);
     std::memcpy(&h[8], "WAVEfmt ", 8);
     put32(h, 16, 16);
     put16(h, 20, 1); // PCM
@@ -283,7 +287,7 @@ void Recorder::writeLoop() {
 
 Error Recorder::save(const std::string& path) const {
     const std::int64_t dataBytes = std::min(frames() * kBytesPerFrame, dataBytes_);
-    if (dataBytes > std::int64_t{0xFFFFFFFF} - 36)
+    if (dataBytes > kMostDataBytes)
         return Error::SaveTooLong;
 
     struct stat target {};
@@ -309,7 +313,7 @@ Error Recorder::save(const std::string& path) const {
     if (out < 0)
         return Error::SaveWriteFailed;
 
-    bool ok = writeAll(out, waveHeader(static_cast<std::uint32_t>(dataBytes)).data(), 44, 0);
+    bool ok = writeAll(out, waveHeader(static_cast<std::uint32_t>(dataBytes)).data(), kHeaderBytes, 0);
     std::vector<char> buffer(1 << 16);
     for (std::int64_t done = 0; ok && done < dataBytes;) {
         const std::size_t want =
@@ -317,7 +321,7 @@ Error Recorder::save(const std::string& path) const {
         const ssize_t n = pread(fd_, buffer.data(), want, kHeaderBytes + done);
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0 && writeAll(out, buffer.data(), static_cast<std::size_t>(n), 44 + done);
+        ok = n > 0 && writeAll(out, buffer.data(), static_cast<std::size_t>(n), kHeaderBytes + done);
         done += n > 0 ? n : 0;
     }
     ok = ok && fsync(out) == 0;
