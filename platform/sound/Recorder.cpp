@@ -1,6 +1,6 @@
 #include "platform/sound/Recorder.h"
 
-#include "platform/sound/Recordings.h"
+#include "platform/sound/RecordingsFolder.h"
 
 #include <algorithm>
 #include <array>
@@ -133,7 +133,7 @@ Recorder::~Recorder() {
 }
 
 Error Recorder::create() {
-    fd_ = CreateRecordingFile(path_);
+    fd_ = createRecordingFile(path_);
     if (fd_ < 0)
         return Error::RecordingFileFailed;
     if (!writeAll(fd_, waveHeader(0).data(), kHeaderBytes, 0)) {

@@ -13,7 +13,7 @@
 namespace pikota::sound {
 
 // A new recording: the audio callback copies frames into a lock-free ring, and a writer thread appends
-// them to a WAV file in the recordings folder (see Recordings.h), locked while this recorder lives and
+// them to a WAV file in the recordings folder (see RecordingsFolder.h), locked while this recorder lives and
 // deleted when it goes. The file's header is brought up to date at least once a second and at every stop,
 // and its data is flushed to the disk with it, so that after a crash or a power cut the file plays with
 // all but the last second or so. Memory stays the same for any length of recording, and a window that is

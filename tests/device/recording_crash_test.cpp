@@ -2,7 +2,7 @@
 // WAV file that plays, with all but the last second or so, and that the next start finds as unsaved. Runs
 // pikota-mci against the real sound server of the test's fixture.
 
-#include "platform/sound/Recordings.h"
+#include "platform/sound/RecordingsFolder.h"
 #include "tests/device/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 using namespace pikota::sound;
-using namespace pikota::sound::testing;
+using namespace pikota::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -58,7 +58,7 @@ TEST(RecordingCrash, AKilledRecorderLeavesAPlayableFileBehind) {
     std::fclose(commands);
     std::fclose(answers);
 
-    const auto unsaved = UnsavedRecordings();
+    const auto unsaved = unsavedRecordings();
     ASSERT_EQ(unsaved.size(), 1u) << "the dead program's lock is gone with it";
     const Sound sound = readSound(unsaved[0]);
     ASSERT_TRUE(sound.ok);

@@ -1,4 +1,4 @@
-#include "platform/sound/Recordings.h"
+#include "platform/sound/RecordingsFolder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -45,7 +45,7 @@ bool isRecordingName(std::string_view name) {
 
 } // namespace
 
-std::string RecordingsFolder() {
+std::string recordingsFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
     // A relative XDG_STATE_HOME is to be ignored, as the XDG base directory rules have it.
     std::string base = state && *state == '/' ? state : home() + "/.local/state";
@@ -54,9 +54,9 @@ std::string RecordingsFolder() {
     return base + "/pikota/recordings";
 }
 
-std::vector<std::string> UnsavedRecordings() {
+std::vector<std::string> unsavedRecordings() {
     std::vector<std::string> found;
-    const std::string folder = RecordingsFolder();
+    const std::string folder = recordingsFolder();
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return found;
@@ -79,8 +79,8 @@ std::vector<std::string> UnsavedRecordings() {
     return found;
 }
 
-int CreateRecordingFile(std::string& path) {
-    const std::string folder = RecordingsFolder();
+int createRecordingFile(std::string& path) {
+    const std::string folder = recordingsFolder();
     if (!makeFolders(folder))
         return -1;
     char stamp[32];
