@@ -104,6 +104,16 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// Brings the folder's names to the disk: a rename in it survives a power cut once this is done.
+bool syncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+}
+
 Error folderError(int error) {
     switch (error) {
     case ENOENT:
@@ -127,7 +137,7 @@ Recorder::~Recorder() {
     writer_.stop();
     if (fd_ >= 0) {
         // Discarded: the recording goes with its recorder. Only a crash leaves it behind.
-        unlink(path_.c_str());
+        removeRecording(fd_, path_);
         close(fd_);
     }
 }
@@ -137,7 +147,7 @@ Error Recorder::create() {
     if (fd_ < 0)
         return Error::RecordingFileFailed;
     if (!writeAll(fd_, waveHeader(0).data(), kHeaderBytes, 0)) {
-        unlink(path_.c_str());
+        removeRecording(fd_, path_);
         close(fd_);
         fd_ = -1;
         return Error::RecordingFileFailed;
@@ -152,6 +162,13 @@ std::int64_t Recorder::frames() const {
 Error Recorder::start(Stream& stream) {
     if (failure() != Error::None)
         return failure(); // a recording with a hole in it is never continued
+    if (saved_) {
+        // What comes now is in no save: the file's name says so again, on the disk, before anything
+        // is recorded, or a crash would leave it to be cleared away as saved.
+        if (!markRecording(fd_, path_, false) || !syncFolder(folderOf(path_)))
+            return Error::RecordingFileFailed;
+        saved_ = false;
+    }
     ring_.clear();
     writer_.start([this] { writeLoop(); });
     running_ = true;
@@ -285,7 +302,7 @@ void Recorder::writeLoop() {
     writeHeader();
 }
 
-Error Recorder::save(const std::string& path) const {
+Error Recorder::save(const std::string& path) {
     const std::int64_t dataBytes = std::min(frames() * kBytesPerFrame, dataBytes_);
     if (dataBytes > kMostDataBytes)
         return Error::SaveTooLong;
@@ -335,6 +352,11 @@ Error Recorder::save(const std::string& path) const {
         unlink(temp.c_str());
         return error == EISDIR ? Error::SaveTargetIsFolder : folderError(error);
     }
+    // The recording's file is named saved only once the save's own name is on the disk: a crash must
+    // never leave a recording named saved beside a save that was lost. If that cannot be made sure, the
+    // save stands and the recording stays unsaved.
+    if (!saved_ && syncFolder(folder))
+        saved_ = markRecording(fd_, path_, true);
     return Error::None;
 }
 

@@ -51,8 +51,10 @@ public:
 
     // Writes the recording as a PCM WAV with the plain 44-byte header to `path`: first into a temporary
     // file in the same folder, then renamed over `path`, so a failure leaves nothing half-written and
-    // an existing file untouched. Only while not recording.
-    Error save(const std::string& path) const;
+    // an existing file untouched. Only while not recording. Once the save is on the disk, the
+    // recording's file is named saved (see RecordingsFolder.h), so that a crash from then on leaves
+    // nothing to recover; start() names it unsaved again before it records on.
+    Error save(const std::string& path);
 
     // A new descriptor of the recording's file, opened for reading (for playing it back).
     int openForReading() const;
@@ -89,6 +91,7 @@ private:
     SpscRing<std::int16_t> ring_;
     WorkerThread writer_;
     bool running_ = false;
+    bool saved_ = false; // the file is named saved
     std::atomic<std::int64_t> captured_{0};
     std::atomic<std::int64_t> kept_; // frames in the file when writing failed; unbounded before
     std::atomic<std::int32_t> failure_{0};

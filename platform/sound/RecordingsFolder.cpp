@@ -39,8 +39,66 @@ bool makeFolders(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool isRecordingName(std::string_view name) {
-    return name.size() > 4 && name.front() != '.' && name.substr(name.size() - 4) == ".wav";
+constexpr std::string_view kUnsavedEnd = ".wav";
+constexpr std::string_view kSavedEnd = ".saved.wav";
+
+bool isSavedName(std::string_view name) { return name.ends_with(kSavedEnd); }
+
+// A recording that is not saved; any WAV file counts that the user may have put there.
+bool isUnsavedName(std::string_view name) {
+    return name.size() > kUnsavedEnd.size() && name.front() != '.' && name.ends_with(kUnsavedEnd) &&
+           !isSavedName(name);
+}
+
+// Whether `path` names the file open as `fd`.
+bool names(const std::string& path, int fd) {
+    struct stat named {
+    }, open{};
+    return lstat(path.c_str(), &named) == 0 && fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+           named.st_ino == open.st_ino;
+}
+
+// Gives `from` the first name of stem + end, stem-2 + end, ... that is free, and sets `to` to it. Never
+// replaces a file that is there already; hard links for file systems that cannot rename so.
+bool renameToFreeName(const std::string& from, const std::string& stem, std::string_view end,
+                      std::string& to) {
+    for (int n = 1; n < 1000; ++n) {
+        std::string name = stem;
+        if (n > 1)
+            name += '-' + std::to_string(n);
+        name += end;
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0 ||
+            (errno == EINVAL && link(from.c_str(), name.c_str()) == 0 && unlink(from.c_str()) == 0)) {
+            to = std::move(name);
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// Deletes the saved recordings that no program holds: their program ended after the save without
+// closing them. A recording that a program holds keeps its lock, even against this process's own.
+void removeSavedLeftovers(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with("pikota-") || !isSavedName(name))
+            continue;
+        const std::string path = folder + "/" + entry->d_name;
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            names(path, fd))
+            unlink(path.c_str());
+        close(fd);
+    }
+    closedir(dir);
 }
 
 } // namespace
@@ -61,7 +119,7 @@ std::vector<std::string> unsavedRecordings() {
     if (!dir)
         return found;
     while (const dirent* entry = readdir(dir)) {
-        if (!isRecordingName(entry->d_name))
+        if (!isUnsavedName(entry->d_name))
             continue;
         const std::string path = folder + "/" + entry->d_name;
         // Non-blocking: whatever sits there, opening it must not wait.
@@ -83,6 +141,7 @@ int createRecordingFile(std::string& path) {
     const std::string folder = recordingsFolder();
     if (!makeFolders(folder))
         return -1;
+    removeSavedLeftovers(folder);
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -95,28 +154,29 @@ int createRecordingFile(std::string& path) {
     const int fd = mkostemp(hidden.data(), O_CLOEXEC);
     if (fd < 0)
         return -1;
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        for (int n = 1; n < 1000; ++n) {
-            std::string name = folder + "/pikota-" + stamp;
-            if (n > 1)
-                name += '-' + std::to_string(n);
-            name += ".wav";
-            // Neither way replaces a file that is there already; hard links for file systems that
-            // cannot rename without replacing.
-            if (renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0 ||
-                (errno == EINVAL && link(hidden.c_str(), name.c_str()) == 0 && unlink(hidden.c_str()) == 0)) {
-                path = std::move(name);
-                return fd;
-            }
-            if (errno != EEXIST)
-                break;
-        }
-    }
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        renameToFreeName(hidden, folder + "/pikota-" + stamp, kUnsavedEnd, path))
+        return fd;
     const int error = errno;
     unlink(hidden.c_str());
     close(fd);
     errno = error;
     return -1;
+}
+
+bool markRecording(int fd, std::string& path, bool saved) {
+    if (!names(path, fd))
+        return !saved;
+    if (isSavedName(path) == saved)
+        return true;
+    const std::string old = path;
+    const std::string stem = old.substr(0, old.size() - (saved ? kUnsavedEnd : kSavedEnd).size());
+    return renameToFreeName(old, stem, saved ? kSavedEnd : kUnsavedEnd, path);
+}
+
+void removeRecording(int fd, const std::string& path) {
+    if (names(path, fd))
+        unlink(path.c_str());
 }
 
 } // namespace pikota::sound

@@ -454,6 +454,15 @@ TEST_F(SoundDevice, ARecordingIsAWaveFileInTheStateFolderUntilClosed) {
     EXPECT_TRUE(unsavedRecordings().empty()) << "a recording that is held is nobody's orphan";
     EXPECT_EQ(send("close wfile"), 0);
     EXPECT_FALSE(std::filesystem::exists(files[0]));
+
+    // A saved recording is renamed (recording_crash_test tells why), and close deletes it all the same.
+    ASSERT_EQ(send("open new type waveaudio alias wfile"), 0) << reply;
+    EXPECT_EQ(send("record wfile"), 0);
+    engine->advance(100ms);
+    EXPECT_EQ(send("stop wfile"), 0);
+    ASSERT_EQ(send("save wfile \"" + folder.file("saved.wav") + "\""), 0) << reply;
+    EXPECT_EQ(send("close wfile"), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(recordings));
 }
 
 // A write that fails (here: the file-size limit of the process) stops the recording where it failed,
