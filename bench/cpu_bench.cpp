@@ -53,9 +53,9 @@ namespace {
 constexpr int kRounds = 5;
 
 void writeTone(const std::string& path, double seconds) {
-    pikota::sound::testing::writeSound(
+    pikota::test::writeSound(
         path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, static_cast<std::int64_t>(seconds * 44100),
-        [](std::int64_t n, int) { return pikota::sound::testing::sine(440, n, 44100, 8000.0 / 32768); });
+        [](std::int64_t n, int) { return pikota::test::sine(440, n, 44100, 8000.0 / 32768); });
 }
 
 // A child process with a pipe to its standard input and one from its standard output.
@@ -227,12 +227,12 @@ int firstOpen(const std::string& file) {
     for (int i = 0; i < 2; ++i) {
         const auto start = Clock::now();
         codes[i] =
-            pikota::sound::SendCommand(*service, ("open " + file + " type waveaudio alias wfile").c_str())
+            pikota::sound::sendCommand(*service, ("open " + file + " type waveaudio alias wfile").c_str())
                 .code;
         if (codes[i] == 0)
-            codes[i] = pikota::sound::SendCommand(*service, "play wfile").code;
+            codes[i] = pikota::sound::sendCommand(*service, "play wfile").code;
         waits[i] = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        pikota::sound::SendCommand(*service, "close wfile");
+        pikota::sound::sendCommand(*service, "close wfile");
     }
     std::printf("%.2f %.2f %d %d\n", waits[0], waits[1], codes[0], codes[1]);
     return 0;
@@ -456,7 +456,7 @@ int main(int argc, char* argv[]) {
         const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/sound/bench-" + kind;
         if (!pikota::test::startSoundServer(std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server", dir,
                                             kind) ||
-            !pikota::sound::testing::useSoundServer(dir)) {
+            !pikota::test::useSoundServer(dir)) {
             std::printf("%s: the private server does not start\n", kind.c_str());
             continue;
         }

@@ -30,6 +30,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -97,6 +98,7 @@ private:
         void stop() override { inner->stop(); }
         double time() const override { return inner->time(); }
         Error error() const override { return inner->error(); }
+        Error check() override { return inner->check(); }
         std::unique_ptr<Stream> inner;
         ProbeEngine* engine;
     };
@@ -135,7 +137,7 @@ private:
 };
 
 std::string send(SoundService& service, const std::string& command) {
-    const CommandResult result = SendCommand(service, command.c_str());
+    const CommandResult result = sendCommand(service, command.c_str());
     if (result.code != 0) {
         std::fprintf(stderr, "%s: %d %s\n", command.c_str(), result.code, result.text.value_or("").c_str());
         std::exit(1);
@@ -160,9 +162,9 @@ long rssKiB() {
 // A tone that never passes through zero, so silence in the output means "no file data".
 // A 1000 Hz tone around 0.25, never silent, as float.
 void writeTone(const std::string& path, double seconds) {
-    pikota::sound::testing::writeSound(
+    pikota::test::writeSound(
         path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, static_cast<std::int64_t>(seconds * 44100),
-        [](std::int64_t n, int) { return 0.25 + pikota::sound::testing::sine(1000, n, 44100, 0.2); });
+        [](std::int64_t n, int) { return 0.25 + pikota::test::sine(1000, n, 44100, 0.2); });
 }
 
 // The frame heard at stream time t according to the callbacks' DAC times.
@@ -502,6 +504,7 @@ void recording(SoundService& service, ProbeEngine& probe, const std::string& fol
 } // namespace
 
 int main() {
+    std::signal(SIGXFSZ, SIG_IGN); // as the program's main() does for its recordings
     std::string serverDir =
         std::getenv("PIKOTA_SOUND_SERVER_DIR") ? std::getenv("PIKOTA_SOUND_SERVER_DIR") : "";
     if (!std::getenv("PULSE_SERVER")) {
@@ -510,7 +513,7 @@ int main() {
         serverDir = dir;
         if (!pikota::test::startSoundServer(std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server", dir,
                                             kind ? kind : "") ||
-            !pikota::sound::testing::useSoundServer(dir))
+            !pikota::test::useSoundServer(dir))
             return 1;
     }
     const char* secondsText = std::getenv("PIKOTA_BENCH_RECORD_SECONDS");

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <vector>
 
@@ -54,6 +55,7 @@ template <typename Advance, typename Tick> void measure(const char* what, Advanc
 int main(int argc, char** argv) {
     if (pikota::test::RunForEachScale({"1", "2"}))
         return 0;
+    std::signal(SIGXFSZ, SIG_IGN); // as the program's main() does for its recordings
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     auto engine = std::make_shared<pikota::sound::VirtualEngine>();

@@ -40,7 +40,7 @@ void SetSoundService(pikota::sound::SoundService* service) { g_service = service
 std::int32_t SendMciCommand(const QString& command, QString& reply) {
     const QByteArray narrow = command.toLocal8Bit();
     const pikota::sound::CommandResult result =
-        pikota::sound::SendCommand(*CurrentSoundService(), narrow.constData());
+        pikota::sound::sendCommand(*CurrentSoundService(), narrow.constData());
     if (result.text)
         reply = QString::fromLocal8Bit(result.text->data(), static_cast<qsizetype>(result.text->size()));
     return result.code;

@@ -2,7 +2,7 @@
 
 #include "about/HelpCommands.h"
 #include "device/Module1.h"
-#include "platform/sound/Recordings.h"
+#include "platform/sound/RecordingsFolder.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
@@ -24,10 +24,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 void frmMain::ReportUnsavedRecordings() {
-    const auto unsaved = pikota::sound::UnsavedRecordings();
+    const auto unsaved = pikota::sound::unsavedRecordings();
     if (unsaved.empty())
         return;
-    const QString folder = QString::fromLocal8Bit(pikota::sound::RecordingsFolder().c_str());
+    const QString folder = QString::fromLocal8Bit(pikota::sound::recordingsFolder().c_str());
     const auto answer = toolkit::MsgBox(
         QStringLiteral(
             "保存されていない録音が %1 件あります。録音中にピコタが終了したときに残ったものです。\r\n"

@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -88,6 +89,9 @@ int main(int argc, char* argv[]) {
         files.resize(2);
     }
 
+    // A recording that reaches the file-size limit of the process fails its write and keeps what it
+    // has, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The sound device starts connecting to the sound server now, in the background, so that the
     // first play or record does not wait for it; without a server the program works all the same.
     const auto sound = pikota::sound::makeSoundService();

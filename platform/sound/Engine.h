@@ -39,6 +39,11 @@ public:
     // stream, the reason, for good (SoundServerLost, DeviceNotResponding, StreamRefused); such a stream
     // plays and records nothing more and must be opened anew.
     virtual Error error() const = 0;
+    // Looks whether the stream still works, and returns error(). Some failures are found only here: a
+    // real recording has nothing watching it in the background, so one whose data stopped coming fails
+    // (and its engine drops the connection to the server) when this is called. Its owner calls it before
+    // each step that relies on the stream.
+    virtual Error check() = 0;
 };
 
 // Where sound goes to and comes from. Output streams are float, 2 channels interleaved; input streams

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace pikota::sound {
@@ -23,22 +24,13 @@ Player::Player(SNDFILE* file, int rate, int channels, std::int64_t frames)
       ring_(ringFrames(rate) * kOutputChannels) {}
 
 Player::~Player() {
-    quit_ = true;
-    wakeReader();
-    if (reader_.joinable())
-        reader_.join();
+    reader_.stop();
     sf_close(file_);
-}
-
-void Player::wakeReader() {
-    { std::lock_guard lock(wakeMutex_); }
-    wake_.notify_one();
 }
 
 Error Player::start(Stream& stream, std::int64_t frame) {
     ring_.clear();
     eof_ = false;
-    quit_ = false;
     startFrame_ = lastHeard_ = frame;
     ended_ = false;
     sequence_ = 0;
@@ -54,13 +46,11 @@ Error Player::start(Stream& stream, std::int64_t frame) {
         while (!eof_.load() && ring_.writable() / kOutputChannels >= kMinReadFrames && readSome(in, out)) {
         }
     }
-    reader_ = std::thread([this] { readLoop(); });
+    reader_.start([this] { readLoop(); });
     running_ = true;
     const Error error = stream.start();
     if (error != Error::None) {
-        quit_ = true;
-        wakeReader();
-        reader_.join();
+        reader_.stop();
         running_ = false;
     }
     return error;
@@ -72,9 +62,7 @@ std::int64_t Player::stop(Stream& stream) {
     // Stopped first: what the stream has already handed on is still heard and counts.
     stream.stop();
     const std::int64_t frame = heard(stream);
-    quit_ = true;
-    wakeReader();
-    reader_.join();
+    reader_.stop();
     running_ = false;
     return frame;
 }
@@ -114,7 +102,7 @@ void Player::render(float* out, std::size_t frames, double dacTime, bool realtim
     if (!realtime) {
         // Nobody is waiting on a real device: let the reader catch up so the result is exact.
         while (ring_.readable() < wanted && !eof_.load(std::memory_order_acquire)) {
-            wakeReader();
+            reader_.wake();
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
     }
@@ -135,18 +123,15 @@ void Player::render(float* out, std::size_t frames, double dacTime, bool realtim
 
 void Player::readLoop() {
     std::vector<float> in, out;
-    while (!quit_.load(std::memory_order_relaxed)) {
+    const auto roomForMore = [this] { return ring_.writable() >= ring_.capacity() / 4; };
+    while (!reader_.stopping()) {
         // Tops the ring up once a quarter of it has been played, then sleeps.
-        if (ring_.writable() >= ring_.capacity() / 4) {
-            while (!quit_.load(std::memory_order_relaxed) &&
-                   ring_.writable() / kOutputChannels >= kMinReadFrames)
+        if (roomForMore()) {
+            while (!reader_.stopping() && ring_.writable() / kOutputChannels >= kMinReadFrames)
                 if (!readSome(in, out))
                     return;
         }
-        std::unique_lock lock(wakeMutex_);
-        wake_.wait_for(lock, kReaderPeriod, [this] {
-            return quit_.load(std::memory_order_relaxed) || ring_.writable() >= ring_.capacity() / 4;
-        });
+        reader_.sleepFor(kReaderPeriod, roomForMore);
     }
 }
 

@@ -2,12 +2,10 @@
 
 #include "platform/sound/Engine.h"
 #include "platform/sound/SpscRing.h"
+#include "platform/sound/WorkerThread.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 typedef struct sf_private_tag SNDFILE;
@@ -46,18 +44,14 @@ public:
 private:
     void readLoop();
     bool readSome(std::vector<float>& in, std::vector<float>& out); // false at the end of the data
-    void wakeReader();
 
     SNDFILE* file_;
     const int rate_;
     const int channels_;
     std::atomic<std::int64_t> frames_;
     SpscRing<float> ring_;
-    std::thread reader_;
-    std::atomic<bool> quit_{false};
+    WorkerThread reader_;
     std::atomic<bool> eof_{false};
-    std::mutex wakeMutex_;
-    std::condition_variable wake_;
     bool running_ = false;
 
     // Written by the callback under a sequence counter, read by heard().

@@ -1,5 +1,8 @@
 #include "platform/sound/PulseEngine.h"
 
+#include "platform/sound/PlaybackClock.h"
+#include "platform/sound/PulseConnection.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -18,19 +21,11 @@ constexpr auto kAnswerLimit = std::chrono::milliseconds(1500);
 // A running stream that gets no data, is asked for none, or whose server does not answer for this long
 // has a server that does not respond.
 constexpr auto kStallLimit = std::chrono::milliseconds(1200);
-// How often a playback asks the server where it is; every 10 ms while it starts, until it plays and 16
-// answers are in (pipewire-pulse's answers step with its cycle, up to 43 ms, and the truest of them
-// comes only at the right moment in the cycle). A recording asks nothing: the data it gets shows that
-// the server is there (see PulseStream::error).
+// How often a playback asks the server where it is: four times a second, and every 10 ms while its
+// clock wants quick answers (PlaybackClock::wantsQuickAnswers). A recording asks nothing: the data it
+// gets shows that the server is there (see PulseStream::check).
 constexpr pa_usec_t kPlaybackTickUsec = 250'000;
 constexpr pa_usec_t kStartingTickUsec = 10'000;
-constexpr std::size_t kStartingReadings = 16;
-// How often someone waiting for the server looks at the clock.
-constexpr pa_usec_t kWaitTickUsec = 100'000;
-// The server's accounts of where a playback is: how long they are kept, and how long one may have been
-// on the way and still count.
-constexpr auto kReadingsKept = std::chrono::seconds(4);
-constexpr pa_usec_t kLateAnswerUsec = 5'000;
 // Buffers: what a plain player costs, measured against paplay and parecord (bench_cpu); every wakeup
 // counts. A playback asks for 300 ms in all and for more each time 100 ms have been played: PulseAudio
 // gives half of what is left over after twice the request to the sink, 50 ms (a sink left with less
@@ -53,182 +48,19 @@ void unrefOperation(pa_operation* operation) {
         pa_operation_unref(operation);
 }
 
-class PulseStream;
-
-// The main loop, the connection to the server and the streams on it. Everything in here is used with
-// the main loop locked: by the loop's own thread in callbacks, and by callers between lock and unlock.
-class Core {
-public:
-    class Lock {
-    public:
-        explicit Lock(Core& core) : loop_(core.loop_) { pa_threaded_mainloop_lock(loop_); }
-        ~Lock() { pa_threaded_mainloop_unlock(loop_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        pa_threaded_mainloop* loop_;
-    };
-
-    Core() {
-        loop_ = pa_threaded_mainloop_new();
-        if (!loop_ || pa_threaded_mainloop_start(loop_) < 0) {
-            if (loop_)
-                pa_threaded_mainloop_free(loop_);
-            loop_ = nullptr;
-            return;
-        }
-        // Connecting reads the client configuration and may ask the X server where the sound server is:
-        // done on the loop's thread, so that making the engine costs the caller nothing.
-        Lock lock(*this);
-        pa_mainloop_api_once(pa_threaded_mainloop_get_api(loop_), &Core::connectSoon, this);
-    }
-
-    ~Core() {
-        if (!loop_)
-            return;
-        {
-            Lock lock(*this);
-            closing_ = true;
-            if (tick_)
-                pa_threaded_mainloop_get_api(loop_)->time_free(tick_);
-            retire();
-            if (context_)
-                pa_context_unref(context_);
-        }
-        pa_threaded_mainloop_stop(loop_);
-        pa_threaded_mainloop_free(loop_);
-    }
-
-    Core(const Core&) = delete;
-    Core& operator=(const Core&) = delete;
-
-    bool usable() const { return loop_ != nullptr; }
-    pa_context* context() const { return context_; }
-    void signal() { pa_threaded_mainloop_signal(loop_, 0); }
-
-    // A connected context, made anew if the last one failed or was dropped. Waits until `deadline`.
-    Error connect(Clock::time_point deadline) {
-        ensureContext();
-        if (!context_ || pa_context_get_state(context_) == PA_CONTEXT_UNCONNECTED)
-            return Error::NoSoundServer; // no memory, or a server address that cannot be used
-        const bool settled = waitUntil(
-            [&] {
-                const pa_context_state_t state = pa_context_get_state(context_);
-                return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-            },
-            deadline);
-        if (!settled) {
-            dropConnection(Error::DeviceNotResponding);
-            return Error::DeviceNotResponding;
-        }
-        if (pa_context_get_state(context_) == PA_CONTEXT_READY)
-            return Error::None;
-        return pa_context_errno(context_) == PA_ERR_TIMEOUT ? Error::DeviceNotResponding
-                                                            : Error::NoSoundServer;
-    }
-
-    // Waits, with the loop locked once by a thread other than the loop's, until `done` holds or
-    // `deadline` has passed; false then.
-    template <typename Done> bool waitUntil(Done done, Clock::time_point deadline) {
-        ++waiters_;
-        armTick(pa_rtclock_now() + kWaitTickUsec);
-        bool ok = true;
-        while (!done()) {
-            if (Clock::now() >= deadline) {
-                ok = false;
-                break;
-            }
-            pa_threaded_mainloop_wait(loop_);
-        }
-        --waiters_;
-        return ok;
-    }
-
-    void add(PulseStream* stream) { streams_.push_back(stream); }
-    void remove(PulseStream* stream) { std::erase(streams_, stream); }
-    void started() { armTick(pa_rtclock_now() + kStartingTickUsec); }
-
-    // Fails every stream with `why` and hangs up: a server that does not answer is given up, so that
-    // the next open starts afresh and nothing it still holds plays later.
-    void dropConnection(Error why);
-
-private:
-    static void connectSoon(pa_mainloop_api*, void* self) {
-        auto* core = static_cast<Core*>(self);
-        if (!core->closing_)
-            core->ensureContext();
-    }
-
-    void ensureContext() {
-        if (context_ && PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
-            return;
-        pa_proplist* properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "ピコタ");
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "pikota");
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "pikota");
-        pa_context* context =
-            pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "ピコタ", properties);
-        pa_proplist_free(properties);
-        if (!context)
-            return;
-        // The old context stays until here: the loop's timer needs a context to be set.
-        retire();
-        if (context_)
-            pa_context_unref(context_);
-        context_ = context;
-        if (!tick_)
-            tick_ = pa_context_rttime_new(context_, PA_USEC_INVALID, &Core::onTick, this);
-        pa_context_set_state_callback(context_, &Core::onContextState, this);
-        // A failure shows in the state; autospawn would start a server of our own, never wanted here.
-        pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
-    }
-
-    // Hangs up the current context, which stays as an object until the next one replaces it.
-    void retire() {
-        if (!context_)
-            return;
-        pa_context_set_state_callback(context_, nullptr, nullptr);
-        if (PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
-            pa_context_disconnect(context_);
-    }
-
-    // Makes the timer go off at `due` (on the real-time clock) at the latest.
-    void armTick(pa_usec_t due) {
-        if (!tick_ || !context_)
-            return;
-        if (tickArmed_ && tickDue_ <= due)
-            return;
-        pa_context_rttime_restart(context_, tick_, due);
-        tickArmed_ = true;
-        tickDue_ = due;
-    }
-
-    static void onContextState(pa_context*, void* self) { static_cast<Core*>(self)->signal(); }
-    static void onTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
-
-    pa_threaded_mainloop* loop_ = nullptr;
-    bool closing_ = false;
-    pa_context* context_ = nullptr;
-    pa_time_event* tick_ = nullptr;
-    bool tickArmed_ = false;
-    pa_usec_t tickDue_ = 0;
-    int waiters_ = 0;
-    std::vector<PulseStream*> streams_;
-};
-
 // One stream, created corked on the server at open. Its members are used with the loop locked.
-class PulseStream final : public Stream {
+class PulseStream final : public Stream, public PulseConnection::Watched {
 public:
-    PulseStream(std::shared_ptr<Core> core, const pa_sample_spec& spec, OutputSource* source, InputSink* sink)
-        : core_(std::move(core)), spec_(spec), source_(source), sink_(sink),
+    PulseStream(std::shared_ptr<PulseConnection> connection, const pa_sample_spec& spec, OutputSource* source,
+                InputSink* sink)
+        : connection_(std::move(connection)), spec_(spec), source_(source), sink_(sink),
           frameBytes_(pa_frame_size(&spec)),
           bytesPerSecond_(static_cast<double>(pa_bytes_per_second(&spec))) {
-        core_->add(this);
+        connection_->add(this);
     }
 
     ~PulseStream() override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         running_ = false;
         cancelTiming();
         if (stream_) {
@@ -240,7 +72,7 @@ public:
                 pa_stream_disconnect(stream_);
             pa_stream_unref(stream_);
         }
-        core_->remove(this);
+        connection_->remove(this);
     }
 
     PulseStream(const PulseStream&) = delete;
@@ -248,7 +80,7 @@ public:
 
     // Creates the stream on the server, corked, and waits until it is there (loop locked).
     Error connect(Clock::time_point deadline) {
-        pa_context* context = core_->context();
+        pa_context* context = connection_->context();
         stream_ = pa_stream_new(context, source_ ? "再生" : "録音", &spec_, nullptr);
         if (!stream_)
             return openError(pa_context_errno(context));
@@ -270,14 +102,14 @@ public:
         }
         if (result < 0)
             return openError(pa_context_errno(context));
-        const bool settled = core_->waitUntil(
+        const bool settled = connection_->waitUntil(
             [&] {
                 const pa_stream_state_t state = pa_stream_get_state(stream_);
                 return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
             },
             deadline);
         if (!settled) {
-            core_->dropConnection(Error::DeviceNotResponding);
+            connection_->drop(Error::DeviceNotResponding);
             return Error::DeviceNotResponding;
         }
         if (pa_stream_get_state(stream_) != PA_STREAM_READY)
@@ -289,21 +121,19 @@ public:
     }
 
     Error start() override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         if (error_ != Error::None)
             return error_;
         if (running_)
             return Error::None;
         running_ = true;
-        progressAt_ = startedAt_ = Clock::now();
-        startTime_ = static_cast<double>(writeIndex_) / bytesPerSecond_; // where the flush left it
+        progressAt_ = Clock::now();
         if (source_) {
+            clock_.start(seconds(progressAt_)); // from where the flush left the stream
             // The buffer is filled before the stream is let go, so it starts with sound, not a gap.
             const std::size_t writable = pa_stream_writable_size(stream_);
             if (writable != static_cast<std::size_t>(-1))
                 fill(writable);
-            timingPlaying_ = false;
-            readings_.clear();
         } else {
             setFragment(kRecordFragmentUsec);
             settling_ = kSettlingFrames;
@@ -312,19 +142,19 @@ public:
         if (source_) {
             cancelTiming();
             requestTiming();
-            core_->started();
+            connection_->watchWithin(kStartingTickUsec);
         }
         return Error::None;
     }
 
     void stop() override {
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         if (!running_)
             return;
         const auto deadline = Clock::now() + kAnswerLimit;
         bool answered = error_ != Error::None || !sink_ || takeWhatWasRecorded(deadline);
         running_ = false;
-        readings_.clear();
+        clock_.stop();
         if (error_ != Error::None)
             return;
         // Corked, and what the server holds is thrown away: a resume starts with fresh data. The
@@ -334,8 +164,8 @@ public:
             unrefOperation(pa_stream_flush(stream_, nullptr, nullptr));
             cancelTiming();
             requestTiming();
-            answered =
-                answered && core_->waitUntil([&] { return !timingOp_ || error_ != Error::None; }, deadline);
+            answered = answered &&
+                       connection_->waitUntil([&] { return !timingOp_ || error_ != Error::None; }, deadline);
             // The flush moved the server's write index back to what has been played.
             const pa_timing_info* timing =
                 error_ == Error::None ? pa_stream_get_timing_info(stream_) : nullptr;
@@ -343,10 +173,11 @@ public:
                 writeIndex_ = timing->write_index;
             else if (timing && !timing->read_index_corrupt)
                 writeIndex_ = timing->read_index; // where a flush leaves the write index
+            clock_.setWritten(static_cast<double>(writeIndex_) / bytesPerSecond_);
         } else {
             // Whatever arrives before the flush is answered is dropped by onRead.
             pa_operation* flush = pa_stream_flush(stream_, &PulseStream::onDone, this);
-            answered = answered && core_->waitUntil(
+            answered = answered && connection_->waitUntil(
                                        [&] {
                                            return !flush ||
                                                   pa_operation_get_state(flush) != PA_OPERATION_RUNNING ||
@@ -356,49 +187,41 @@ public:
             unrefOperation(flush);
         }
         if (!answered)
-            core_->dropConnection(Error::DeviceNotResponding);
+            connection_->drop(Error::DeviceNotResponding);
     }
 
     double time() const override {
-        Core::Lock lock(*core_);
-        if (timingValid_) {
-            double now = timingBase_;
-            if (timingPlaying_ && running_ && error_ == Error::None) {
-                const auto at = Clock::now();
-                now = readings_.empty() ? timingBase_ + std::chrono::duration<double>(at - timingAt_).count()
-                                        : seconds(at) + lowestOffset();
-            }
-            // Nothing beyond what was written can be heard, nor more than the time since the start.
-            now = std::min(now, static_cast<double>(writeIndex_) / bytesPerSecond_);
-            if (running_)
-                now = std::min(now,
-                               startTime_ + std::chrono::duration<double>(Clock::now() - startedAt_).count());
-            lastTime_ = std::max(lastTime_, now);
-        }
-        return lastTime_;
+        PulseConnection::Lock lock(*connection_);
+        return clock_.heard(seconds(Clock::now()));
+    }
+
+    Error error() const override {
+        PulseConnection::Lock lock(*connection_);
+        return error_;
     }
 
     // A recording has no timer looking after it (its data shows the server is there, and a timer would
-    // cost more than the rest); whoever asks whether it works finds out that the data stopped.
-    Error error() const override {
-        Core::Lock lock(*core_);
+    // cost more than the rest): here it finds out that the data stopped, and gives the server up.
+    Error check() override {
+        PulseConnection::Lock lock(*connection_);
         if (sink_ && running_ && error_ == Error::None && Clock::now() - progressAt_ > kStallLimit)
-            core_->dropConnection(Error::DeviceNotResponding);
+            connection_->drop(Error::DeviceNotResponding);
         return error_;
     }
 
     // Gives the stream up for `why`, unless it has failed already (loop locked).
-    void fail(Error why) {
+    void fail(Error why) override {
         if (error_ == Error::None)
             error_ = why;
         running_ = false;
-        core_->signal();
+        clock_.stop();
+        connection_->signal();
     }
 
     // Called by the loop's timer: a running playback asks where it is, checks that the server answers
     // and the stream moves, and says when it wants to be called again (`next`, on the real-time clock).
     // False when the server has not responded for too long.
-    bool check(Clock::time_point now, pa_usec_t& next) {
+    bool watch(Clock::time_point now, pa_usec_t& next) override {
         if (!source_ || !running_ || error_ != Error::None)
             return true;
         if (now - progressAt_ > kStallLimit)
@@ -407,8 +230,8 @@ public:
             requestTiming();
         else if (now - timingSentAt_ > kStallLimit)
             return false;
-        const bool starting = !timingPlaying_ || readings_.size() < kStartingReadings;
-        next = std::min(next, pa_rtclock_now() + (starting ? kStartingTickUsec : kPlaybackTickUsec));
+        next = std::min(next, pa_rtclock_now() +
+                                  (clock_.wantsQuickAnswers() ? kStartingTickUsec : kPlaybackTickUsec));
         return true;
     }
 
@@ -440,7 +263,7 @@ private:
         pa_operation* question = pa_stream_update_timing_info(stream_, &PulseStream::onDone, this);
         if (!question)
             return true;
-        const bool answered = core_->waitUntil(
+        const bool answered = connection_->waitUntil(
             [&] { return pa_operation_get_state(question) != PA_OPERATION_RUNNING || error_ != Error::None; },
             deadline);
         pa_operation_unref(question);
@@ -457,7 +280,7 @@ private:
         remaining_ = std::max<std::int64_t>(0, until - timing->read_index);
         limited_ = true;
         const bool arrived =
-            core_->waitUntil([&] { return remaining_ == 0 || error_ != Error::None; }, deadline);
+            connection_->waitUntil([&] { return remaining_ == 0 || error_ != Error::None; }, deadline);
         limited_ = false;
         return arrived;
     }
@@ -475,32 +298,6 @@ private:
 
     static double seconds(Clock::time_point at) {
         return std::chrono::duration<double>(at.time_since_epoch()).count();
-    }
-
-    // Keeps the server's accounts of the last two seconds as offsets of the stream's clock from the
-    // local one. The lowest is the truest: PulseAudio's are exact, but pipewire-pulse counts a cycle's
-    // data as played when it hands it to the graph, so its accounts run up to one cycle ahead in steps.
-    // An answer to a question that was long on the way (the server was stopped meanwhile) tells of a
-    // moment of upheaval and is left out. On one machine the server's clock is ours, so an answer that
-    // waited for us is placed at the moment it was given.
-    void addReading(Clock::time_point now, const pa_timing_info* timing) {
-        if (!timingPlaying_ || !running_ || timing->transport_usec > kLateAnswerUsec)
-            return;
-        double offset = timingBase_ - seconds(now);
-        if (timing->synchronized_clocks) {
-            // timingBase_ counts the way here as long as the way there; the answer's age is known.
-            offset += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 -
-                      static_cast<double>(timing->transport_usec) / 1e6;
-        }
-        readings_.push_back({now, offset});
-        while (!readings_.empty() && now - readings_.front().at > kReadingsKept)
-            readings_.erase(readings_.begin());
-    }
-    double lowestOffset() const {
-        double lowest = readings_.front().offset;
-        for (const Reading& reading : readings_)
-            lowest = std::min(lowest, reading.offset);
-        return lowest;
     }
 
     void requestTiming() {
@@ -535,6 +332,7 @@ private:
             if (pa_stream_write(stream_, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0)
                 return;
             writeIndex_ += static_cast<std::int64_t>(size);
+            clock_.setWritten(static_cast<double>(writeIndex_) / bytesPerSecond_);
             bytes -= size;
         }
     }
@@ -549,7 +347,7 @@ private:
             me->fail(context && PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) ? Error::StreamRefused
                                                                                   : Error::SoundServerLost);
         }
-        me->core_->signal();
+        me->connection_->signal();
     }
 
     static void onWrite(pa_stream*, std::size_t bytes, void* self) {
@@ -580,7 +378,7 @@ private:
             // Stopping: only what was recorded before the stop.
             frames = std::min(frames, static_cast<std::size_t>(remaining_) / frameBytes_);
             remaining_ -= static_cast<std::int64_t>(frames * frameBytes_);
-            core_->signal();
+            connection_->signal();
         }
         const std::size_t settling = std::min(frames, settling_);
         settling_ -= settling;
@@ -606,23 +404,29 @@ private:
         if (timing && pa_stream_get_time(stream, &usec) == 0) {
             const auto now = Clock::now();
             // The frame being heard, by the server's account: what the sink has taken less what it
-            // still holds, as of the moment of the answer.
-            me->timingBase_ = static_cast<double>(usec) / 1e6;
-            me->timingAt_ = now;
-            me->timingPlaying_ = timing->playing != 0;
-            me->timingValid_ = true;
-            me->addReading(now, timing);
+            // still holds. libpulse counts the answer's way back as long as the question's way there;
+            // on one machine the server's clock is ours, and the answer's true age is known.
+            double heard = static_cast<double>(usec) / 1e6;
+            if (timing->synchronized_clocks)
+                heard += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 -
+                         static_cast<double>(timing->transport_usec) / 1e6;
+            me->clock_.answer({.arrived = seconds(now),
+                               .heard = heard,
+                               .onTheWay = static_cast<double>(timing->transport_usec) / 1e6,
+                               .playing = timing->playing != 0});
             if (timing->read_index != me->lastReadIndex_) {
                 me->lastReadIndex_ = timing->read_index;
                 me->progressAt_ = now;
             }
         }
-        me->core_->signal();
+        me->connection_->signal();
     }
 
-    static void onDone(pa_stream*, int, void* self) { static_cast<PulseStream*>(self)->core_->signal(); }
+    static void onDone(pa_stream*, int, void* self) {
+        static_cast<PulseStream*>(self)->connection_->signal();
+    }
 
-    std::shared_ptr<Core> core_;
+    std::shared_ptr<PulseConnection> connection_;
     const pa_sample_spec spec_;
     OutputSource* const source_;
     InputSink* const sink_;
@@ -639,21 +443,10 @@ private:
     std::size_t settling_ = 0; // frames still to leave out at the start
     pa_usec_t fragmentUsec_ = kRecordFragmentUsec;
 
-    // The playback clock: where the next write lands (bytes), and the server's last account of the
-    // frame being heard, run on from the moment it came while the stream plays.
+    // Where the next write lands (bytes), and the frame being heard (it keeps to the moment it last
+    // gave, so asking it changes it).
     std::int64_t writeIndex_ = 0;
-    bool timingValid_ = false;
-    double timingBase_ = 0;
-    Clock::time_point timingAt_;
-    bool timingPlaying_ = false;
-    struct Reading {
-        Clock::time_point at;
-        double offset;
-    };
-    std::vector<Reading> readings_;
-    Clock::time_point startedAt_;
-    double startTime_ = 0;
-    mutable double lastTime_ = 0;
+    mutable PlaybackClock clock_;
 
     // The watchdog: the question in flight, and the last sign of the stream moving.
     pa_operation* timingOp_ = nullptr;
@@ -662,35 +455,9 @@ private:
     Clock::time_point progressAt_;
 };
 
-void Core::dropConnection(Error why) {
-    for (PulseStream* stream : streams_)
-        stream->fail(why);
-    retire();
-    signal();
-}
-
-void Core::onTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-    auto* core = static_cast<Core*>(self);
-    core->tickArmed_ = false;
-    const auto now = Clock::now();
-    bool responding = true;
-    pa_usec_t next = PA_USEC_INVALID;
-    for (PulseStream* stream : core->streams_)
-        responding = stream->check(now, next) && responding;
-    if (!responding) {
-        core->dropConnection(Error::DeviceNotResponding);
-        next = PA_USEC_INVALID;
-    }
-    core->signal();
-    if (core->waiters_ > 0)
-        next = std::min(next, pa_rtclock_now() + kWaitTickUsec);
-    if (next != PA_USEC_INVALID)
-        core->armTick(next);
-}
-
 class PulseEngine final : public Engine {
 public:
-    PulseEngine() : core_(std::make_shared<Core>()) {}
+    PulseEngine() : connection_(std::make_shared<PulseConnection>()) {}
 
     Error openOutput(int rate, OutputSource& source, std::unique_ptr<Stream>& stream) override {
         return open(PA_SAMPLE_FLOAT32LE, rate, kOutputChannels, &source, nullptr, stream);
@@ -702,7 +469,7 @@ public:
 private:
     Error open(pa_sample_format_t format, int rate, int channels, OutputSource* source, InputSink* sink,
                std::unique_ptr<Stream>& stream) {
-        if (!core_->usable())
+        if (!connection_->usable())
             return Error::NoSoundServer;
         if (rate <= 0 || channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX))
             return Error::FormatNotSupported;
@@ -711,14 +478,14 @@ private:
         if (!pa_sample_spec_valid(&spec))
             return Error::FormatNotSupported;
         const auto deadline = Clock::now() + kAnswerLimit;
-        Core::Lock lock(*core_);
+        PulseConnection::Lock lock(*connection_);
         Error error = Error::None;
         // A connection that breaks during the open (the server went away just before) is made once
         // more, afresh: the server may be back, or the open says that there is none.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            if (error = core_->connect(deadline); error != Error::None)
+            if (error = connection_->connect(deadline); error != Error::None)
                 return error;
-            auto opened = std::make_unique<PulseStream>(core_, spec, source, sink);
+            auto opened = std::make_unique<PulseStream>(connection_, spec, source, sink);
             if (error = opened->connect(deadline); error == Error::None) {
                 stream = std::move(opened);
                 return Error::None;
@@ -729,7 +496,7 @@ private:
         return error;
     }
 
-    std::shared_ptr<Core> core_;
+    std::shared_ptr<PulseConnection> connection_;
 };
 
 } // namespace

@@ -15,8 +15,9 @@ namespace pikota::sound {
 //   open; start() uncorks it, stop() corks it and throws away what the server still holds, so nothing
 //   stale or doubled is heard after a pause.
 // - The stream's clock is the server's own account of the frame being heard (the read index less the
-//   sink's latency, asked for ten times a second and run on between answers), and dacTime is where a
-//   buffer lands in the stream (its write index): after a dropout the position follows the sound.
+//   sink's latency), asked for four times a second, every 10 ms while a playback starts, and run on
+//   between answers by the rules of PlaybackClock.h; dacTime is where a buffer lands in the stream (its
+//   write index): after a dropout the position follows the sound.
 // - No call waits longer than about 1.5 s. A running stream that makes no progress for 1.2 s, or whose
 //   server does not answer for as long, fails with DeviceNotResponding, and the connection is dropped; a
 //   server that goes away fails the streams with SoundServerLost.

@@ -1,18 +1,16 @@
 #include "platform/sound/Recorder.h"
 
-#include "platform/sound/Recordings.h"
+#include "platform/sound/RecordingsFolder.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <mutex>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,9 +25,13 @@ namespace {
 constexpr std::size_t kRingSamples = std::size_t{1} << 20; // 11.9 s of 44.1 kHz stereo
 constexpr std::size_t kChunkSamples = 16384;
 constexpr std::int64_t kBytesPerFrame = Recorder::kChannels * Recorder::kBits / 8;
+// The plain PCM WAV header, and what of it the RIFF chunk's size counts: all but the chunk's id and size.
 constexpr std::int64_t kHeaderBytes = 44;
+constexpr std::int64_t kRiffCountedHeaderBytes = kHeaderBytes - 8;
+using WaveHeader = std::array<unsigned char, kHeaderBytes>;
 // The most data a WAV file can describe, in whole frames.
-constexpr std::int64_t kMostDataBytes = (std::int64_t{0xFFFFFFFF} - 36) / kBytesPerFrame * kBytesPerFrame;
+constexpr std::int64_t kMostDataBytes =
+    (std::int64_t{0xFFFFFFFF} - kRiffCountedHeaderBytes) / kBytesPerFrame * kBytesPerFrame;
 // How often the writer empties the ring, brings the header up to date and flushes the file to the disk.
 constexpr auto kWriterPeriod = std::chrono::seconds(1);
 
@@ -67,19 +69,19 @@ Error writeFailure(int error) {
     }
 }
 
-void put16(std::array<unsigned char, 44>& h, std::size_t at, std::uint32_t v) {
+void put16(WaveHeader& h, std::size_t at, std::uint32_t v) {
     h[at] = static_cast<unsigned char>(v & 0xff);
     h[at + 1] = static_cast<unsigned char>((v >> 8) & 0xff);
 }
-void put32(std::array<unsigned char, 44>& h, std::size_t at, std::uint32_t v) {
+void put32(WaveHeader& h, std::size_t at, std::uint32_t v) {
     put16(h, at, v & 0xffff);
     put16(h, at + 2, v >> 16);
 }
 
-std::array<unsigned char, 44> waveHeader(std::uint32_t dataBytes) {
-    std::array<unsigned char, 44> h{};
+WaveHeader waveHeader(std::uint32_t dataBytes) {
+    WaveHeader h{};
     std::memcpy(&h[0], "RIFF", 4);
-    put32(h, 4, 36 + dataBytes);
+    put32(h, 4, static_cast<std::uint32_t>(kRiffCountedHeaderBytes) + dataBytes);
     std::memcpy(&h[8], "WAVEfmt ", 8);
     put32(h, 16, 16);
     put16(h, 20, 1); // PCM
@@ -102,6 +104,16 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// Brings the folder's names to the disk: a rename in it survives a power cut once this is done.
+bool syncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = fsync(fd) == 0;
+    close(fd);
+    return synced;
+}
+
 Error folderError(int error) {
     switch (error) {
     case ENOENT:
@@ -122,23 +134,20 @@ Recorder::Recorder()
     : chunk_(kChunkSamples), ring_(kRingSamples), kept_(std::numeric_limits<std::int64_t>::max()) {}
 
 Recorder::~Recorder() {
-    endWriter();
+    writer_.stop();
     if (fd_ >= 0) {
         // Discarded: the recording goes with its recorder. Only a crash leaves it behind.
-        unlink(path_.c_str());
+        removeRecording(fd_, path_);
         close(fd_);
     }
 }
 
 Error Recorder::create() {
-    // A file that reaches the size limit of the process must fail its write, not end the program.
-    static std::once_flag ignoreSizeSignal;
-    std::call_once(ignoreSizeSignal, [] { std::signal(SIGXFSZ, SIG_IGN); });
-    fd_ = CreateRecordingFile(path_);
+    fd_ = createRecordingFile(path_);
     if (fd_ < 0)
         return Error::RecordingFileFailed;
     if (!writeAll(fd_, waveHeader(0).data(), kHeaderBytes, 0)) {
-        unlink(path_.c_str());
+        removeRecording(fd_, path_);
         close(fd_);
         fd_ = -1;
         return Error::RecordingFileFailed;
@@ -153,9 +162,15 @@ std::int64_t Recorder::frames() const {
 Error Recorder::start(Stream& stream) {
     if (failure() != Error::None)
         return failure(); // a recording with a hole in it is never continued
+    if (saved_) {
+        // What comes now is in no save: the file's name says so again, on the disk, before anything
+        // is recorded, or a crash would leave it to be cleared away as saved.
+        if (!markRecording(fd_, path_, false) || !syncFolder(folderOf(path_)))
+            return Error::RecordingFileFailed;
+        saved_ = false;
+    }
     ring_.clear();
-    quit_ = false;
-    writer_ = std::thread([this] { writeLoop(); });
+    writer_.start([this] { writeLoop(); });
     running_ = true;
     const Error error = stream.start();
     if (error != Error::None)
@@ -167,18 +182,8 @@ void Recorder::stop(Stream& stream) {
     if (!running_)
         return;
     stream.stop();
-    endWriter(); // the writer drains what is left before it ends
+    writer_.stop(); // the writer drains what is left before it ends
     running_ = false;
-}
-
-void Recorder::endWriter() {
-    {
-        std::lock_guard lock(wakeMutex_);
-        quit_ = true;
-    }
-    wake_.notify_one();
-    if (writer_.joinable())
-        writer_.join();
 }
 
 void Recorder::fail(Error reason) {
@@ -288,19 +293,18 @@ bool Recorder::drain() {
 
 void Recorder::writeLoop() {
     // Once a second: what the ring holds goes to the file, and the header counts it.
-    while (!quit_.load(std::memory_order_acquire)) {
+    while (!writer_.stopping()) {
         if (drain())
             writeHeader();
-        std::unique_lock lock(wakeMutex_);
-        wake_.wait_for(lock, kWriterPeriod, [this] { return quit_.load(std::memory_order_acquire); });
+        writer_.sleepFor(kWriterPeriod);
     }
     drain();
     writeHeader();
 }
 
-Error Recorder::save(const std::string& path) const {
+Error Recorder::save(const std::string& path) {
     const std::int64_t dataBytes = std::min(frames() * kBytesPerFrame, dataBytes_);
-    if (dataBytes > std::int64_t{0xFFFFFFFF} - 36)
+    if (dataBytes > kMostDataBytes)
         return Error::SaveTooLong;
 
     struct stat target {};
@@ -326,7 +330,7 @@ Error Recorder::save(const std::string& path) const {
     if (out < 0)
         return Error::SaveWriteFailed;
 
-    bool ok = writeAll(out, waveHeader(static_cast<std::uint32_t>(dataBytes)).data(), 44, 0);
+    bool ok = writeAll(out, waveHeader(static_cast<std::uint32_t>(dataBytes)).data(), kHeaderBytes, 0);
     std::vector<char> buffer(1 << 16);
     for (std::int64_t done = 0; ok && done < dataBytes;) {
         const std::size_t want =
@@ -334,7 +338,7 @@ Error Recorder::save(const std::string& path) const {
         const ssize_t n = pread(fd_, buffer.data(), want, kHeaderBytes + done);
         if (n < 0 && errno == EINTR)
             continue;
-        ok = n > 0 && writeAll(out, buffer.data(), static_cast<std::size_t>(n), 44 + done);
+        ok = n > 0 && writeAll(out, buffer.data(), static_cast<std::size_t>(n), kHeaderBytes + done);
         done += n > 0 ? n : 0;
     }
     ok = ok && fsync(out) == 0;
@@ -348,6 +352,11 @@ Error Recorder::save(const std::string& path) const {
         unlink(temp.c_str());
         return error == EISDIR ? Error::SaveTargetIsFolder : folderError(error);
     }
+    // The recording's file is named saved only once the save's own name is on the disk: a crash must
+    // never leave a recording named saved beside a save that was lost. If that cannot be made sure, the
+    // save stands and the recording stays unsaved.
+    if (!saved_ && syncFolder(folder))
+        saved_ = markRecording(fd_, path_, true);
     return Error::None;
 }
 

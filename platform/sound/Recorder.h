@@ -2,20 +2,18 @@
 
 #include "platform/sound/Engine.h"
 #include "platform/sound/SpscRing.h"
+#include "platform/sound/WorkerThread.h"
 
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace pikota::sound {
 
 // A new recording: the audio callback copies frames into a lock-free ring, and a writer thread appends
-// them to a WAV file in the recordings folder (see Recordings.h), locked while this recorder lives and
+// them to a WAV file in the recordings folder (see RecordingsFolder.h), locked while this recorder lives and
 // deleted when it goes. The file's header is brought up to date at least once a second and at every stop,
 // and its data is flushed to the disk with it, so that after a crash or a power cut the file plays with
 // all but the last second or so. Memory stays the same for any length of recording, and a window that is
@@ -24,7 +22,8 @@ namespace pikota::sound {
 // A recording that cannot be kept whole (the disk is full, a write fails, the file reaches the largest
 // size a WAV file or the process may have, or the writer falls a ring's length behind) stops there: from
 // then on nothing more is captured or written, everything before that point is kept, playable, and can be
-// saved, and failure() says why.
+// saved, and failure() says why. The process must ignore SIGXFSZ (every main() that records does), or a
+// file that reaches the process's size limit ends it instead of failing its write.
 class Recorder final : public InputSink {
 public:
     static constexpr int kRate = 44100;
@@ -52,8 +51,10 @@ public:
 
     // Writes the recording as a PCM WAV with the plain 44-byte header to `path`: first into a temporary
     // file in the same folder, then renamed over `path`, so a failure leaves nothing half-written and
-    // an existing file untouched. Only while not recording.
-    Error save(const std::string& path) const;
+    // an existing file untouched. Only while not recording. Once the save is on the disk, the
+    // recording's file is named saved (see RecordingsFolder.h), so that a crash from then on leaves
+    // nothing to recover; start() names it unsaved again before it records on.
+    Error save(const std::string& path);
 
     // A new descriptor of the recording's file, opened for reading (for playing it back).
     int openForReading() const;
@@ -82,18 +83,15 @@ private:
     bool drain();
     void fail(Error reason);
     void writeHeader();
-    void endWriter();
 
     int fd_ = -1;
     std::string path_;
     std::int64_t dataBytes_ = 0;      // written by the writer thread only, read when it is joined
     std::vector<std::int16_t> chunk_; // the writer thread's buffer
     SpscRing<std::int16_t> ring_;
-    std::thread writer_;
-    std::atomic<bool> quit_{false};
-    std::mutex wakeMutex_;
-    std::condition_variable wake_;
+    WorkerThread writer_;
     bool running_ = false;
+    bool saved_ = false; // the file is named saved
     std::atomic<std::int64_t> captured_{0};
     std::atomic<std::int64_t> kept_; // frames in the file when writing failed; unbounded before
     std::atomic<std::int32_t> failure_{0};

@@ -5,7 +5,7 @@
 
 namespace pikota::sound {
 
-CommandResult SendCommand(SoundService& service, const char* command) {
+CommandResult sendCommand(SoundService& service, const char* command) {
     std::array<char, kReplySize> buffer{};
     CommandResult result;
     result.code = service.sendString(command, buffer.data(), kReplySize);

@@ -35,6 +35,6 @@ struct CommandResult {
 // Sends one command the way the program does: a fresh reply buffer of kReplySize bytes, all NUL, and
 // after a failure the error text for the code written over whatever the device left there (nothing, when
 // the device knows no text for the code).
-CommandResult SendCommand(SoundService& service, const char* command);
+CommandResult sendCommand(SoundService& service, const char* command);
 
 } // namespace pikota::sound

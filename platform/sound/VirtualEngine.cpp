@@ -29,6 +29,7 @@ public:
     void stop() override { running_ = false; }
     double time() const override { return static_cast<double>(engine_.nowNs_) / kNsPerSecond; }
     Error error() const override { return Error::None; }
+    Error check() override { return error(); }
 
     VirtualEngine& engine_;
     const int rate_;

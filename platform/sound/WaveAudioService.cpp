@@ -114,10 +114,41 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         return Error::NotOpen;
 
     Device& device = *device_;
+    // Every command first looks whether the streams still work; a recording whose data stopped coming
+    // is found only so (Stream::check).
+    const Error lost = checkStreams();
+
+    // What the device's state does not allow, it refuses whatever the server does.
+    switch (command.verb) {
+    case Verb::Record:
+        if (!device.holdsRecording())
+            return Error::CannotRecordIntoFile;
+        if (device.player && device.player->running())
+            return Error::PlaybackRunning;
+        break;
+    case Verb::Save:
+    case Verb::Envelope:
+        if (!device.holdsRecording())
+            return Error::NotARecording;
+        if (command.verb == Verb::Save && device.recorder->running())
+            return Error::RecordingRunning;
+        break;
+    default:
+        break;
+    }
+
     // Once the sound server has gone away or stopped answering, the device plays and records nothing
-    // more: every command that needs the sound says why, after stopping what ran (a stop may be what
-    // finds out). What was recorded until then can still be saved, and close frees the alias.
-    const Error lost = streamError();
+    // more: every command that needs the sound says why, after stopping what ran; stop, seek and close
+    // stop first and then say why (a stop may be what finds out). What was recorded until then can
+    // still be saved, and close frees the alias.
+    const bool needsSound = command.verb == Verb::Play || command.verb == Verb::Record ||
+                            command.verb == Verb::Position || command.verb == Verb::Length ||
+                            command.verb == Verb::Envelope;
+    if (lost != Error::None && needsSound) {
+        stop();
+        return lost;
+    }
+
     switch (command.verb) {
     case Verb::Close: {
         stop();
@@ -128,10 +159,6 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
     case Verb::SetTimeFormatMs:
         return Error::None; // milliseconds is the only format this device speaks
     case Verb::Play:
-        if (lost != Error::None) {
-            stop();
-            return lost;
-        }
         return play();
     case Verb::Stop:
         stop();
@@ -143,23 +170,11 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         device.position = 0;
         return streamError();
     case Verb::Record:
-        if (!device.holdsRecording())
-            return Error::CannotRecordIntoFile;
-        if (device.player && device.player->running())
-            return Error::PlaybackRunning;
-        if (lost != Error::None) {
-            stop();
-            return lost;
-        }
         if (device.recorder->running())
             return Error::None;
         // A stopped recording goes on at its end.
         return device.recorder->start(*device.input);
     case Verb::Save:
-        if (!device.holdsRecording())
-            return Error::NotARecording;
-        if (device.recorder->running())
-            return Error::RecordingRunning;
         if (const Error cut = device.unreportedCut(); cut != Error::None) {
             device.cutReported = true;
             return cut;
@@ -167,20 +182,10 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
         return device.recorder->save(command.path);
     case Verb::Position:
     case Verb::Length:
-        if (lost != Error::None) {
-            stop();
-            return lost;
-        }
         reply = std::to_string(
             toMilliseconds(command.verb == Verb::Position ? position() : length(), device.rate()));
         return Error::None;
     case Verb::Envelope:
-        if (!device.holdsRecording())
-            return Error::NotARecording;
-        if (lost != Error::None) {
-            stop();
-            return lost;
-        }
         reply = envelopeText(device.recorder->envelopeSinceLastCall(kEnvelopeSteps));
         return Error::None;
     case Verb::OpenNew:
@@ -290,6 +295,13 @@ std::int64_t WaveAudioService::position() {
         stop();
     }
     return device.position;
+}
+
+Error WaveAudioService::checkStreams() {
+    for (Stream* stream : {device_->input.get(), device_->output.get()})
+        if (stream)
+            stream->check();
+    return streamError();
 }
 
 Error WaveAudioService::streamError() const {

@@ -46,6 +46,8 @@ private:
     void stop();
     std::int64_t position();
     std::int64_t length() const;
+    // The error of the first stream that no longer works: after looking (Stream::check), or as known.
+    Error checkStreams();
     Error streamError() const;
 
     std::shared_ptr<Engine> engine_;

@@ -7,20 +7,24 @@
 
 #include "platform/sound/WaveAudioService.h"
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 int main() {
+    // As in the program: a recording that reaches the file-size limit fails its write instead of
+    // ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     auto service = pikota::sound::makeSoundService();
     std::string line;
     while (std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        const auto result = pikota::sound::SendCommand(*service, line.c_str());
+        const auto result = pikota::sound::sendCommand(*service, line.c_str());
         std::printf("%d\t%s\n", static_cast<int>(result.code), result.text.value_or("").c_str());
         std::fflush(stdout);
     }
-    pikota::sound::SendCommand(*service, "close wfile");
+    pikota::sound::sendCommand(*service, "close wfile");
     return 0;
 }

@@ -19,7 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace pikota::sound::testing {
+namespace pikota::test {
 
 class ScratchFolder {
 public:
@@ -121,4 +121,4 @@ inline bool useSoundServer(const std::string& dir) {
     return any;
 }
 
-} // namespace pikota::sound::testing
+} // namespace pikota::test

@@ -1,7 +1,7 @@
 // The waveaudio device on the virtual engine: every command in every state, exact positions and
 // lengths, what is played, and what is recorded and saved.
 
-#include "platform/sound/Recordings.h"
+#include "platform/sound/RecordingsFolder.h"
 #include "platform/sound/VirtualEngine.h"
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 using namespace pikota::sound;
-using namespace pikota::sound::testing;
+using namespace pikota::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -35,7 +35,7 @@ protected:
 
     // Sends like the program does: a fresh 256-byte buffer, and the error text after a failure.
     std::int32_t send(const std::string& command) {
-        const CommandResult result = SendCommand(*service, command.c_str());
+        const CommandResult result = sendCommand(*service, command.c_str());
         EXPECT_TRUE(result.text) << "no NUL in the reply to " << command;
         reply = result.text.value_or("");
         return result.code;
@@ -451,9 +451,18 @@ TEST_F(SoundDevice, ARecordingIsAWaveFileInTheStateFolderUntilClosed) {
     ASSERT_TRUE(sound.ok);
     EXPECT_EQ(sound.info.frames, 30870);
     EXPECT_EQ(sound.samples[2 * 1000], std::lround(sine(440, 1000, 44100) * 32767));
-    EXPECT_TRUE(UnsavedRecordings().empty()) << "a recording that is held is nobody's orphan";
+    EXPECT_TRUE(unsavedRecordings().empty()) << "a recording that is held is nobody's orphan";
     EXPECT_EQ(send("close wfile"), 0);
     EXPECT_FALSE(std::filesystem::exists(files[0]));
+
+    // A saved recording is renamed (recording_crash_test tells why), and close deletes it all the same.
+    ASSERT_EQ(send("open new type waveaudio alias wfile"), 0) << reply;
+    EXPECT_EQ(send("record wfile"), 0);
+    engine->advance(100ms);
+    EXPECT_EQ(send("stop wfile"), 0);
+    ASSERT_EQ(send("save wfile \"" + folder.file("saved.wav") + "\""), 0) << reply;
+    EXPECT_EQ(send("close wfile"), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(recordings));
 }
 
 // A write that fails (here: the file-size limit of the process) stops the recording where it failed,

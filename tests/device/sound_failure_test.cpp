@@ -21,7 +21,7 @@
 #include <unistd.h>
 
 using namespace pikota::sound;
-using namespace pikota::sound::testing;
+using namespace pikota::test;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -81,7 +81,7 @@ protected:
     // Sends one command; fails the test if it takes longer than the limit.
     std::int32_t send(const std::string& command) {
         const auto start = Clock::now();
-        const CommandResult result = SendCommand(*service, command.c_str());
+        const CommandResult result = sendCommand(*service, command.c_str());
         EXPECT_LT(Clock::now() - start, kAnswerLimit) << command << " took too long";
         reply = result.text.value_or("");
         return result.code;

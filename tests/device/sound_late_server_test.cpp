@@ -17,7 +17,7 @@ using namespace pikota::sound;
 namespace {
 
 std::int32_t send(SoundService& service, const char* command, std::string& reply) {
-    const CommandResult result = SendCommand(service, command);
+    const CommandResult result = sendCommand(service, command);
     reply = result.text.value_or("");
     return result.code;
 }
@@ -27,7 +27,7 @@ TEST(SoundLateServer, OpenFailsWithoutTheServerAndSucceedsOnceItIsThere) {
     ASSERT_NE(dir, nullptr) << "needs a sound server fixture";
     // Nowhere to go: neither the named socket nor a runtime folder with a server in it. The service
     // starts connecting when it is made: to nothing here.
-    pikota::sound::testing::ScratchFolder nowhere;
+    pikota::test::ScratchFolder nowhere;
     setenv("PULSE_SERVER", ("unix:" + nowhere.file("native")).c_str(), 1);
     setenv("XDG_RUNTIME_DIR", nowhere.path().c_str(), 1);
     auto service = makeSoundService();
@@ -40,7 +40,7 @@ TEST(SoundLateServer, OpenFailsWithoutTheServerAndSucceedsOnceItIsThere) {
     EXPECT_NE(reply.find("サウンドサーバー"), std::string::npos) << reply;
     EXPECT_EQ(send(*service, "status wfile length", reply), static_cast<int>(Error::NotOpen));
 
-    ASSERT_TRUE(pikota::sound::testing::useSoundServer(dir));
+    ASSERT_TRUE(pikota::test::useSoundServer(dir));
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "record wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "close wfile", reply), 0) << reply;
@@ -51,7 +51,7 @@ TEST(SoundLateServer, AServerThatDoesNotAnswerMakesOpenFailInsteadOfHanging) {
     const char* kind = std::getenv("PIKOTA_SOUND_SERVER");
     ASSERT_TRUE(dir && kind) << "needs a sound server fixture";
     // A second server of the same kind, frozen whole: for PipeWire the graph as well as pipewire-pulse.
-    pikota::sound::testing::ScratchFolder folder;
+    pikota::test::ScratchFolder folder;
     const std::string frozen = folder.path().string();
     const std::string script = std::string(PIKOTA_SOURCE_DIR) + "/scripts/sound-server";
     ASSERT_TRUE(pikota::test::startSoundServer(script, frozen, kind));
@@ -60,7 +60,7 @@ TEST(SoundLateServer, AServerThatDoesNotAnswerMakesOpenFailInsteadOfHanging) {
     for (const auto& process : processes)
         kill(process.pid, SIGSTOP);
 
-    ASSERT_TRUE(pikota::sound::testing::useSoundServer(frozen));
+    ASSERT_TRUE(pikota::test::useSoundServer(frozen));
     auto service = makeSoundService();
     std::string reply;
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply),
@@ -70,7 +70,7 @@ TEST(SoundLateServer, AServerThatDoesNotAnswerMakesOpenFailInsteadOfHanging) {
     // The server that answers is found by the next open.
     for (const auto& process : processes)
         kill(process.pid, SIGCONT);
-    ASSERT_TRUE(pikota::sound::testing::useSoundServer(dir));
+    ASSERT_TRUE(pikota::test::useSoundServer(dir));
     EXPECT_EQ(send(*service, "open new type waveaudio alias wfile", reply), 0) << reply;
     EXPECT_EQ(send(*service, "close wfile", reply), 0) << reply;
     std::system(("'" + script + "' stop '" + frozen + "'").c_str());

@@ -15,7 +15,7 @@
 #include <thread>
 
 using namespace pikota::sound;
-using namespace pikota::sound::testing;
+using namespace pikota::test;
 using namespace std::chrono_literals;
 using pikota::test::SinkMonitor;
 
@@ -32,7 +32,7 @@ protected:
     std::string reply;
 
     std::int32_t send(const std::string& command) {
-        const CommandResult result = SendCommand(*service, command.c_str());
+        const CommandResult result = sendCommand(*service, command.c_str());
         reply = result.text.value_or("");
         return result.code;
     }
