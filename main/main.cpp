@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
     toolkit::InitApplication(app);
     CommandLine line;
     if (!line.parser.parse(app.arguments())) {
-        print(stderr, QStringLiteral("pikota: %1\n「pikota --help」で使い方を表示します。\n")
+        print(stderr, QStringLiteral("pikota: %1\n使い方は「pikota --help」で表示できます。\n")
                           .arg(line.parser.errorText()));
         return 2;
     }
