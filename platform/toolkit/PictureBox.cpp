@@ -160,8 +160,10 @@ void PictureBox::psetBatch(std::span<const QPointF> points, const QColor& color)
     const std::size_t first = ops_.size();
     if (ops_.capacity() < first + points.size())
         ops_.reserve(std::max(first + points.size(), 2 * ops_.capacity()));
-    for (const QPointF& p : points)
-        ops_.push_back({Op::Point, rgb, p, p, s});
+    ops_.resize(first + points.size());
+    std::transform(points.begin(), points.end(), ops_.begin() + std::ptrdiff_t(first), [rgb, s](QPointF p) {
+        return Op{Op::Point, rgb, p, p, s};
+    });
     current_ = points.back();
     renderOps(canvas_, first);
     update();
