@@ -318,15 +318,17 @@ void measureWindow(const std::string& folder, double seconds, Road road) {
     const std::string tone = folder + "/window-tone.wav";
     writeTone(tone, 2 * seconds + 4);
     std::vector<double> process, window, grown;
+    static int started = 0;
     for (int round = 0; round < 3; ++round) {
+        const std::string state = folder + "/state-" + std::to_string(++started);
         const pid_t pid = fork();
         if (pid == 0) {
             // Its own settings and recordings folder, and quiet.
             setenv("HOME", (folder + "/home").c_str(), 1);
             setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
-            // A state folder of its own each time: a recording the last round's kill left behind would be
-            // reported at the start, and the question would take the clicks.
-            setenv("XDG_STATE_HOME", (folder + "/state-" + what + std::to_string(round)).c_str(), 1);
+            // A state folder of its own each time, on every server: a recording an earlier round's kill
+            // left behind would be reported at the start, and the question would take the clicks.
+            setenv("XDG_STATE_HOME", state.c_str(), 1);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, STDOUT_FILENO);
             dup2(null, STDERR_FILENO);
