@@ -78,27 +78,40 @@ bool renameToFreeName(const std::string& from, const std::string& stem, std::str
     return false;
 }
 
-// Deletes the saved recordings that no program holds: their program ended after the save without
-// closing them. A recording that a program holds keeps its lock, even against this process's own.
-void removeSavedLeftovers(const std::string& folder) {
+// Calls `take(path, fd)` for each regular file in `folder` whose name `wanted` accepts and on which a
+// lock of the given kind (LOCK_SH or LOCK_EX) can be taken now, with the file open and so locked. Opens
+// without blocking and without following links: whatever sits there, looking at it must not wait. A lock
+// that cannot be taken belongs to a program that holds the recording, this process's own too.
+template <typename Wanted, typename Take>
+void forEachFreeRecording(const std::string& folder, Wanted wanted, int lock, Take take) {
     DIR* dir = opendir(folder.c_str());
     if (!dir)
         return;
     while (const dirent* entry = readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (!name.starts_with("pikota-") || !isSavedName(name))
+        if (!wanted(std::string_view(entry->d_name)))
             continue;
         const std::string path = folder + "/" + entry->d_name;
         const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
         if (fd < 0)
             continue;
         struct stat st {};
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            names(path, fd))
-            unlink(path.c_str());
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, lock | LOCK_NB) == 0)
+            take(path, fd);
         close(fd);
     }
     closedir(dir);
+}
+
+// Deletes the saved recordings that no program holds: their program ended after the save without
+// closing them.
+void removeSavedLeftovers(const std::string& folder) {
+    forEachFreeRecording(
+        folder, [](std::string_view name) { return name.starts_with("pikota-") && isSavedName(name); },
+        LOCK_EX,
+        [](const std::string& path, int fd) {
+            if (names(path, fd))
+                unlink(path.c_str());
+        });
 }
 
 } // namespace
@@ -114,25 +127,9 @@ std::string recordingsFolder() {
 
 std::vector<std::string> unsavedRecordings() {
     std::vector<std::string> found;
-    const std::string folder = recordingsFolder();
-    DIR* dir = opendir(folder.c_str());
-    if (!dir)
-        return found;
-    while (const dirent* entry = readdir(dir)) {
-        if (!isUnsavedName(entry->d_name))
-            continue;
-        const std::string path = folder + "/" + entry->d_name;
-        // Non-blocking: whatever sits there, opening it must not wait.
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0)
-            continue;
-        struct stat st {};
-        // A lock taken here is let go at once; one that cannot be taken belongs to a live recording.
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_SH | LOCK_NB) == 0)
-            found.push_back(path);
-        close(fd);
-    }
-    closedir(dir);
+    // The lock taken is let go at once.
+    forEachFreeRecording(recordingsFolder(), isUnsavedName, LOCK_SH,
+                         [&found](const std::string& path, int) { found.push_back(path); });
     std::sort(found.begin(), found.end());
     return found;
 }
