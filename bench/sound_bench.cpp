@@ -507,7 +507,8 @@ int main() {
     std::signal(SIGXFSZ, SIG_IGN); // as the program's main() does for its recordings
     std::string serverDir =
         std::getenv("PIKOTA_SOUND_SERVER_DIR") ? std::getenv("PIKOTA_SOUND_SERVER_DIR") : "";
-    if (!std::getenv("PULSE_SERVER")) {
+    const bool ownServer = !std::getenv("PULSE_SERVER");
+    if (ownServer) {
         const char* kind = std::getenv("PIKOTA_SOUND_SERVER");
         const std::string dir = std::string(PIKOTA_BINARY_DIR) + "/sound/bench";
         serverDir = dir;
@@ -538,5 +539,9 @@ int main() {
     longFile(*service, folder);
     recording(*service, *probe, folder, seconds);
     std::filesystem::remove_all(folder);
+    service.reset();
+    // A private server this run started goes with it, as bench_cpu's do.
+    if (ownServer)
+        std::system(("'" PIKOTA_SOURCE_DIR "/scripts/sound-server' stop '" + serverDir + "'").c_str());
     return 0;
 }
