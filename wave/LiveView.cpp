@@ -87,14 +87,14 @@ void LiveView::Update(const TrackControls& ui, double milliseconds, const QStrin
 }
 
 void LiveView::Draw(const TrackControls& ui) const {
-    // One column of the view for each device pixel column of the box, x counting those columns.
+    // One column of the view for each device pixel column of the box; the box keeps its user scale, in
+    // which a click into it is taken.
     const int width = std::max(ui.box->deviceSize().width(), 1);
     const auto [top, bottom] = VerticalRange(kFullScale);
-    ui.box->setScale(0, top, std::max(width - 1, 1), bottom);
     ui.box->cls();
     const std::int64_t used = (frames_ + framesPerColumn_ - 1) / framesPerColumn_;
-    thread_local std::vector<QLineF> lines;
-    lines.clear();
+    thread_local std::vector<std::pair<double, double>> ranges;
+    ranges.assign(static_cast<std::size_t>(width), {1, 0});
     for (int x = 0; x < width; ++x) {
         const std::int64_t from = x * static_cast<std::int64_t>(kColumns) / width;
         const std::int64_t to = std::min((x + 1) * static_cast<std::int64_t>(kColumns) / width, used);
@@ -104,9 +104,9 @@ void LiveView::Draw(const TrackControls& ui) const {
             high = std::max(high, columns_[static_cast<std::size_t>(c)].second);
         }
         if (low <= high)
-            lines.emplace_back(x, low, x, high);
+            ranges[static_cast<std::size_t>(x)] = {low, high};
     }
-    ui.box->drawLines(lines, ui.color);
+    ui.box->drawColumns(ranges, top, bottom, ui.color);
 }
 
 QString LiveView::Label(double milliseconds) const {

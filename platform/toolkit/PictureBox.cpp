@@ -188,14 +188,21 @@ void PictureBox::lineToBatch(std::span<const QPointF> points, const QColor& colo
     update();
 }
 
-void PictureBox::drawLines(std::span<const QLineF> lines, const QColor& color) {
-    if (lines.empty())
-        return;
-    const int s = useScale();
+void PictureBox::drawColumns(std::span<const std::pair<double, double>> ranges, double top, double bottom,
+                             const QColor& color) {
+    // The lines have a scale of their own, one unit to a device column, which the box's next drawing
+    // operation leaves again for the user's.
+    const int width = deviceSize().width();
+    scales_.push_back({0, top, static_cast<double>(std::max(width - 1, 1)), bottom, false});
+    const int s = static_cast<int>(scales_.size()) - 1;
     const std::size_t first = ops_.size();
-    for (const QLineF& line : lines)
-        ops_.push_back({Op::Line, color.rgb(), line.p1(), line.p2(), s});
-    current_ = lines.back().p2();
+    const QRgb rgb = color.rgb();
+    const std::size_t columns = std::min(ranges.size(), static_cast<std::size_t>(std::max(width, 0)));
+    for (std::size_t x = 0; x < columns; ++x) {
+        const auto [low, high] = ranges[x];
+        if (low <= high)
+            ops_.push_back({Op::Line, rgb, QPointF(double(x), low), QPointF(double(x), high), s});
+    }
     renderOps(canvas_, first);
     update();
 }

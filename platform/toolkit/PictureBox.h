@@ -2,13 +2,13 @@
 
 #include <QColor>
 #include <QImage>
-#include <QLineF>
 #include <QPointF>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace pikota::toolkit {
@@ -93,9 +93,12 @@ public:
     void lineTo(double x, double y, const QColor& color);
     // The same as lineTo for every point in turn, painted in one pass.
     void lineToBatch(std::span<const QPointF> points, const QColor& color);
-    // Lines each from its first point to its second, painted in one pass; the last one's end becomes the
-    // current drawing position.
-    void drawLines(std::span<const QLineF> lines, const QColor& color);
+    // Vertical lines one device pixel wide, one in each device pixel column of the box from the left: the
+    // i-th column from the low to the high value of ranges[i], where top lies on the first row and bottom
+    // on the last; a range whose low is above its high leaves its column empty. The box's user scale stays
+    // as it was, and so does the current drawing position.
+    void drawColumns(std::span<const std::pair<double, double>> ranges, double top, double bottom,
+                     const QColor& color);
     QPointF currentPosition() const { return current_; }
 
     // Everything drawn since the last erase, oldest first.
