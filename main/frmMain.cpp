@@ -8,6 +8,7 @@
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
 #include "wave/Load.h"
+#include "wave/Plot.h"
 
 #include <QCloseEvent>
 #include <QPushButton>
@@ -62,6 +63,8 @@ void frmMain::connectHandlers() {
     connect(tmrPosition2, &QTimer::timeout, this, &frmMain::tmrPosition2_Timer);
     connect(ui1.tmrRecord, &QTimer::timeout, this, &frmMain::tmrRecord1_Timer);
     connect(ui2.tmrRecord, &QTimer::timeout, this, &frmMain::tmrRecord2_Timer);
+    connect(ui1.tmrOverview, &QTimer::timeout, this, &frmMain::tmrOverview1_Timer);
+    connect(ui2.tmrOverview, &QTimer::timeout, this, &frmMain::tmrOverview2_Timer);
     connect(Picture1, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture1_MouseDown);
     connect(Picture3, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture3_MouseDown);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
@@ -131,6 +134,9 @@ void frmMain::Form_Unload(bool& cancel) {
         tmrPosition2->stop();
         ui1.tmrRecord->stop();
         ui2.tmrRecord->stop();
+        // A long file's overview still being made is not waited for.
+        StopOverview(track1, ui1);
+        StopOverview(track2, ui2);
         QString reply;
         SendMciCommand(QStringLiteral("close wfile"), reply);
     } catch (...) {
@@ -163,6 +169,8 @@ void frmMain::tmrPosition1_Timer() { PositionTick(track1, ui1); }
 void frmMain::tmrPosition2_Timer() { PositionTick(track2, ui2); }
 void frmMain::tmrRecord1_Timer() { RecordingTick(ui1); }
 void frmMain::tmrRecord2_Timer() { RecordingTick(ui2); }
+void frmMain::tmrOverview1_Timer() { OverviewTick(track1, ui1); }
+void frmMain::tmrOverview2_Timer() { OverviewTick(track2, ui2); }
 // Every button with any modifier keys sets the cursor alike; only X counts.
 void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
     ScopeClick(track1, ui1, track2, ui2, *Picture2, x);

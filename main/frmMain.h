@@ -93,6 +93,8 @@ public slots:
     void tmrPosition2_Timer();
     void tmrRecord1_Timer();
     void tmrRecord2_Timer();
+    void tmrOverview1_Timer();
+    void tmrOverview2_Timer();
     void Picture1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     void Picture3_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     void cmdClear_Click();
@@ -139,6 +141,9 @@ private:
 
     // What the recording track shows while it records, and after a stop until it is saved.
     LiveView liveView;
+    // The arrays a file from outside is read into before it changes places with a track's; allocated once,
+    // with the window.
+    Track spare;
     // A track's waveform box takes a dropped WAV file only while its Load button could be pressed.
     static bool TakesDrop(const TrackControls& ui, const QString& path);
     // Loads a file given from outside; one that cannot be read is named in a message, with the reason.

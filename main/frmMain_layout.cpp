@@ -80,6 +80,8 @@ static TrackControls buildTrack(QWidget* parent, int left, const QString& captio
     ui.tmrPosition->setInterval(100);
     ui.tmrRecord = new QTimer(parent);
     ui.tmrRecord->setInterval(100);
+    ui.tmrOverview = new QTimer(parent);
+    ui.tmrOverview->setInterval(100);
     ui.color = colour;
     return ui;
 }

@@ -5,18 +5,13 @@
 
 #include "wave/Load.h"
 
-#include "platform/toolkit/MessageBox.h"
-
 #include <QApplication>
 #include <QPushButton>
 
-namespace toolkit = pikota::toolkit;
-
 void frmMain::LoadFromOutside(Track& track, const TrackControls& ui, const QString& path) {
-    const QString why = LoadFile(track, ui, path);
+    const QString why = LoadFile(track, ui, path, spare);
     if (!why.isEmpty())
-        toolkit::MsgBox(QStringLiteral("「%1」を読み込めませんでした。\r\n%2").arg(path, why),
-                        toolkit::MsgButtons::OK, toolkit::MsgIcon::Critical, this);
+        ShowCannotLoad(path, why, this);
 }
 
 void frmMain::OpenFiles(const QStringList& paths) {

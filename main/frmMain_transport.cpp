@@ -67,6 +67,7 @@ void frmMain::PrepareRecording(Track& track, const TrackControls& ui) {
     tmrPosition1->stop();
     tmrPosition2->stop();
     liveView.End(); // whatever the last recording showed, it is closed now
+    StopOverview(track, ui);
     ui.box->cls();
     MovePositionLine(ui, 0);
     toolkit::MsgBox(QStringLiteral("録音の準備ができました。\r\n「●」ボタンを押して録音してください。"),
@@ -187,13 +188,18 @@ void frmMain::PositionTick(const Track& track, const TrackControls& ui) {
     SendMciCommand(QStringLiteral("status wfile length"), length);
     // A length of 0 (an empty sound, or an error text in both replies) gives no
     // place to go: the line stays where it is, and the trace is drawn from there.
+    // The trace starts where the line stands; for a long file at the frame being heard, in double
+    // precision.
     const double total = LeadingValue(length);
-    if (total != 0)
-        MovePositionLine(ui, static_cast<float>(LeadingValue(position) / total * track.SampleLimit));
+    double at = ui.linPosition->X1();
+    if (total != 0) {
+        at = LeadingValue(position) / total * static_cast<double>(RightEdge(track));
+        MovePositionLine(ui, static_cast<float>(at));
+    }
     const double window = track.waveFormat.nSamplesPerSec / 50.0;
     SetScopeScale(*Picture2, window, track.FullScale);
     Picture2->cls();
-    DrawScopeTrace(*Picture2, *track.LeftSamples, static_cast<float>(ui.linPosition->X1()), window, ui.color);
+    DrawTrackTrace(*Picture2, track, at, window, ui.color);
     if (position == length) {
         Send(QStringLiteral("stop wfile"));
         Send(QStringLiteral("seek wfile to start"));

@@ -2,11 +2,13 @@
 
 #include "platform/toolkit/PictureBox.h"
 #include "wave/TrackControls.h"
+#include "wave/WaveSource.h"
 
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 namespace toolkit = pikota::toolkit;
@@ -25,13 +27,24 @@ void SetScopeScale(toolkit::PictureBox& box, double W, std::int32_t F) {
     box.setScale(0, top, W, bottom);
 }
 
+namespace {
+
+// A trace: a dot at its first point, then lines on from there, in one pass.
+void DrawTrace(toolkit::PictureBox& box, std::span<const QPointF> points, const QColor& colour) {
+    if (points.empty())
+        return;
+    box.pset(points.front().x(), points.front().y(), colour);
+    box.lineToBatch(points.subspan(1), colour);
+}
+
+} // namespace
+
 void DrawScopeTrace(toolkit::PictureBox& box, const SampleArray& samples, float S, double W,
                     const QColor& colour) {
     if (!std::isfinite(S))
         return;
-    bool first = true;
-    thread_local std::vector<QPointF> lines;
-    lines.clear();
+    thread_local std::vector<QPointF> points;
+    points.clear();
     for (std::int64_t i = 0; static_cast<double>(i) <= W; ++i) {
         // The start is a single-precision cursor and the offset a whole number, so the
         // sum is taken in single precision too; that decides which sample is nearest
@@ -43,16 +56,31 @@ void DrawScopeTrace(toolkit::PictureBox& box, const SampleArray& samples, float 
             continue; // before the first sample: the trace starts further right
         if (k > static_cast<float>(kLastSampleIndex))
             break; // past the last sample: the trace ends here
-        const QPointF point(static_cast<double>(i), samples[static_cast<std::size_t>(k)]);
-        if (first) {
-            box.pset(point.x(), point.y(), colour);
-            first = false;
-        } else {
-            lines.push_back(point);
-        }
+        points.emplace_back(static_cast<double>(i), samples[static_cast<std::size_t>(k)]);
     }
-    // Drawn as one line after another from the dot, in one pass.
-    box.lineToBatch(lines, colour);
+    DrawTrace(box, points, colour);
+}
+
+void DrawTrackTrace(toolkit::PictureBox& box, const Track& track, double S, double W, const QColor& colour) {
+    if (!track.Source) {
+        DrawScopeTrace(box, *track.LeftSamples, static_cast<float>(S), W, colour);
+        return;
+    }
+    if (!std::isfinite(S) || !(W >= 0))
+        return;
+    // In double precision: a frame of a long file is past what single precision counts exactly. A trace
+    // is no longer than the arrays could show.
+    const auto first = static_cast<std::int64_t>(std::nearbyint(std::clamp(S, -1e15, 1e15)));
+    const auto count = static_cast<std::int64_t>(std::floor(std::min(W, double{kLastSampleIndex}))) + 1;
+    const std::int64_t skip = std::clamp<std::int64_t>(-first, 0, count); // before the first frame
+    thread_local std::vector<std::int16_t> samples;
+    samples.resize(static_cast<std::size_t>(count - skip));
+    const std::size_t got = track.Source->readFirstChannel(first + skip, samples.size(), samples.data());
+    thread_local std::vector<QPointF> points;
+    points.clear();
+    for (std::size_t j = 0; j < got; ++j)
+        points.emplace_back(static_cast<double>(skip + static_cast<std::int64_t>(j)), samples[j]);
+    DrawTrace(box, points, colour);
 }
 
 void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackControls& uim,
@@ -70,9 +98,9 @@ void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackC
     SetScopeScale(scope, Wn, F);
     scope.cls();
     if (m.Cursor != 0)
-        DrawScopeTrace(scope, *m.LeftSamples, m.Cursor, Wm, uim.color);
+        DrawTrackTrace(scope, m, m.Cursor, Wm, uim.color);
     if (n.Cursor != 0)
-        DrawScopeTrace(scope, *n.LeftSamples, n.Cursor, Wn, uin.color);
+        DrawTrackTrace(scope, n, n.Cursor, Wn, uin.color);
 }
 
 void ClearScope(toolkit::PictureBox& scope, Track& track1, const TrackControls& ui1, Track& track2,

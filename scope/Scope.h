@@ -23,6 +23,12 @@ void SetScopeScale(pikota::toolkit::PictureBox& box, double W, std::int32_t F);
 void DrawScopeTrace(pikota::toolkit::PictureBox& box, const SampleArray& samples, float S, double W,
                     const QColor& colour);
 
+// One track's trace from wherever its sound is: its arrays, as DrawScopeTrace draws them from S taken to
+// single precision; or a long file itself, floor(W) + 1 frames one after the other from the one nearest
+// to S, as far as the file holds them now.
+void DrawTrackTrace(pikota::toolkit::PictureBox& box, const Track& track, double S, double W,
+                    const QColor& colour);
+
 // A click at X into the waveform box of track n (controls uin); m is the other track.
 // Sets n's cursor and position line and redraws the scope box with 20 ms of both
 // tracks from their cursors, n's trace on top. Ignored while n has no waveform.

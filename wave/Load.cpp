@@ -2,12 +2,14 @@
 
 #include "device/Module1.h"
 #include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/MessageBox.h"
 #include "wave/Plot.h"
 #include "wave/WaveReader.h"
 
 #include <QLabel>
 #include <QPushButton>
 
+#include <exception>
 #include <utility>
 
 namespace toolkit = pikota::toolkit;
@@ -28,51 +30,78 @@ void loadChosenFile(Track& track, const TrackControls& ui, const QString& path) 
     track.HasWaveform = true;
 }
 
+QString Reason(const WaveFileError& error) {
+    switch (error.problem()) {
+    case WaveFileError::Problem::NotFound:
+        return QStringLiteral("ファイルが見つかりません。");
+    case WaveFileError::Problem::NotReadable:
+        return QStringLiteral("ファイルを読むことができません。読み取りの許可を確かめてください。");
+    case WaveFileError::Problem::NotAFile:
+        return QStringLiteral("ファイルではありません。");
+    case WaveFileError::Problem::Encoding:
+        return error.message();
+    case WaveFileError::Problem::NotWave:
+        break;
+    }
+    return QStringLiteral("ピコタで読み込める WAV ファイルではありません。");
+}
+
 } // namespace
+
+void ShowCannotLoad(const QString& path, const QString& why, QWidget* parent) {
+    toolkit::MsgBox(QStringLiteral("「%1」を読み込めませんでした。\r\n%2").arg(path, why),
+                    toolkit::MsgButtons::OK, toolkit::MsgIcon::Critical, parent);
+}
 
 void LoadFile(Track& track, const TrackControls& ui, toolkit::CommonDialog& dialog, QWidget* parent) {
     // Any failure from here on ends the load quietly, leaving things as far as they got.
     try {
         dialog.Filter = QStringLiteral("WAVEファイル (*.wav)|*.wav");
         dialog.ShowOpen(parent);
-        loadChosenFile(track, ui, dialog.FileName);
+        const QString path = dialog.FileName;
+        // An encoding that cannot be drawn is found before anything of the track changes.
+        if (const QString refusal = EncodingRefusal(path); !refusal.isEmpty()) {
+            ShowCannotLoad(path, refusal, parent);
+            return;
+        }
+        loadChosenFile(track, ui, path);
     } catch (...) {
     }
 }
 
-QString LoadFile(Track& track, const TrackControls& ui, const QString& path) {
-    // Read into a track of its own first, with the format this track had (a file without a format
-    // chunk reads with it, as it would here), and taken over only once the file has been read whole.
-    Track read;
-    read.waveFormat = track.waveFormat;
-    read.FullScale = track.FullScale;
-    QString label;
+QString LoadFile(Track& track, const TrackControls& ui, const QString& path, Track& spare) {
     try {
-        ReadWaveFile(read, path, [&label](const QString& text) { label = text; });
+        // Read with the format this track had (a file without a format chunk reads with it, as it
+        // would here), and taken over only once the file has been read whole.
+        ClearSamples(spare);
+        spare.SampleLimit = kLastSampleIndex;
+        spare.waveFormat = track.waveFormat;
+        spare.FullScale = track.FullScale;
+        spare.Coding = track.Coding;
+        QString label;
+        ReadWaveFile(spare, path, [&label](const QString& text) { label = text; });
+        track.waveFormat = spare.waveFormat;
+        track.FullScale = spare.FullScale;
+        track.Coding = spare.Coding;
+        track.SampleLimit = spare.SampleLimit;
+        std::swap(track.LeftSamples, spare.LeftSamples);
+        std::swap(track.RightSamples, spare.RightSamples);
+        std::swap(track.Source, spare.Source);
+        spare.Source.reset(); // the file the track showed before
+        // A file without a data chunk leaves the label as it was, as a load does.
+        if (!label.isNull())
+            ui.lblTime->setText(label);
+        PlotWaveform(track, ui);
+        track.FilePath = GetShortPath(path);
+        EnableTransport(ui);
+        track.HasWaveform = true;
+        return {};
     } catch (const WaveFileError& error) {
-        switch (error.problem()) {
-        case WaveFileError::Problem::NotFound:
-            return QStringLiteral("ファイルが見つかりません。");
-        case WaveFileError::Problem::NotReadable:
-            return QStringLiteral("ファイルを読むことができません。読み取りの許可を確かめてください。");
-        case WaveFileError::Problem::NotAFile:
-            return QStringLiteral("ファイルではありません。");
-        case WaveFileError::Problem::NotWave:
-            break;
-        }
-        return QStringLiteral("ピコタで読める WAV ファイルではありません。");
+        return Reason(error);
+    } catch (const std::exception& error) {
+        return QStringLiteral("読み込みの途中で思わぬエラーが起きました（%1）。")
+            .arg(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        return QStringLiteral("読み込みの途中で思わぬエラーが起きました。");
     }
-    track.waveFormat = read.waveFormat;
-    track.FullScale = read.FullScale;
-    track.SampleLimit = read.SampleLimit;
-    std::swap(track.LeftSamples, read.LeftSamples);
-    std::swap(track.RightSamples, read.RightSamples);
-    // A file without a data chunk leaves the label as it was, as a load does.
-    if (!label.isNull())
-        ui.lblTime->setText(label);
-    PlotWaveform(track, ui);
-    track.FilePath = GetShortPath(path);
-    EnableTransport(ui);
-    track.HasWaveform = true;
-    return {};
 }

@@ -2,13 +2,50 @@
 
 #include "platform/toolkit/PictureBox.h"
 #include "wave/WaveReader.h"
+#include "wave/WaveSource.h"
 
 #include <QLabel>
+#include <QTimer>
 
 #include <algorithm>
 #include <vector>
 
 namespace toolkit = pikota::toolkit;
+
+namespace {
+
+// A long file's overview as far as it is made: in each device column of the box, the range of the
+// blocks of frames that stand there, where the box puts x = frame (0 to the last frame across).
+void DrawOverview(const Track& track, const TrackControls& ui) {
+    const WaveSource& source = *track.Source;
+    const auto [top, bottom] = VerticalRange(track.FullScale);
+    const std::int64_t width = std::max(ui.box->deviceSize().width(), 1);
+    const std::int64_t last = source.frames() - 1;
+    const std::span<const SampleRange> blocks = source.ready();
+    const std::int64_t perBlock = source.framesPerBlock();
+    // Frame f stands in column floor(f * (width - 1) / last): column x begins at the frame below.
+    const auto columnStart = [&](std::int64_t x) {
+        return width == 1 ? (x == 0 ? 0 : last + 1) : (x * last + width - 2) / (width - 1);
+    };
+    thread_local std::vector<std::pair<double, double>> ranges;
+    ranges.assign(static_cast<std::size_t>(width), {1, 0});
+    for (std::int64_t x = 0; x < width; ++x) {
+        const std::int64_t from = columnStart(x);
+        const std::int64_t to = x + 1 == width ? last + 1 : columnStart(x + 1);
+        if (from >= to)
+            continue;
+        SampleRange range;
+        const auto end = std::min(static_cast<std::size_t>((to - 1) / perBlock) + 1, blocks.size());
+        for (auto b = static_cast<std::size_t>(from / perBlock); b < end; ++b)
+            range.add(blocks[b]);
+        if (!range.empty())
+            ranges[static_cast<std::size_t>(x)] = {range.low, range.high};
+    }
+    ui.box->cls();
+    ui.box->drawColumns(ranges, top, bottom, ui.color);
+}
+
+} // namespace
 
 void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path) {
     ReadWaveFile(track, path, [&ui](const QString& label) { ui.lblTime->setText(label); });
@@ -22,7 +59,14 @@ std::pair<double, double> VerticalRange(std::int32_t fullScale) {
 
 void PlotWaveform(const Track& track, const TrackControls& ui) {
     const auto [top, bottom] = VerticalRange(track.FullScale);
-    ui.box->setScale(0, top, track.SampleLimit, bottom);
+    ui.box->setScale(0, top, static_cast<double>(RightEdge(track)), bottom);
+    if (track.Source) {
+        DrawOverview(track, ui);
+        if (!track.Source->overviewFinished())
+            ui.tmrOverview->start();
+        MovePositionLine(ui, 0);
+        return;
+    }
     ui.box->cls();
 
     // Up to 100001 points: drawn in one pass, as they would look one by one.
@@ -35,4 +79,33 @@ void PlotWaveform(const Track& track, const TrackControls& ui) {
     ui.box->psetBatch(points, ui.color);
 
     MovePositionLine(ui, 0);
+}
+
+void OverviewTick(const Track& track, const TrackControls& ui) {
+    if (!track.Source) {
+        ui.tmrOverview->stop(); // the file it was made for has gone from the track
+        return;
+    }
+    const WaveSource& source = *track.Source;
+    // Asked before drawing: once finished, what is drawn is the whole of it.
+    const bool finished = source.overviewFinished();
+    DrawOverview(track, ui);
+    if (finished) {
+        ui.tmrOverview->stop();
+        ui.lblTime->setText(source.label);
+    } else if (source.secondsSinceStart() >= 0.3) {
+        ui.lblTime->setText(
+            source.label +
+            QStringLiteral("\n波形を読み込み中… %1%").arg(static_cast<int>(source.progress() * 100)));
+    }
+}
+
+void StopOverview(const Track& track, const TrackControls& ui) {
+    const bool making = ui.tmrOverview->isActive();
+    ui.tmrOverview->stop();
+    if (track.Source) {
+        track.Source->cancelOverview();
+        if (making)
+            ui.lblTime->setText(track.Source->label);
+    }
 }

@@ -15,5 +15,14 @@ void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path);
 std::pair<double, double> VerticalRange(std::int32_t fullScale);
 
 // Draws every fifth sample of the left channel across the track's box and puts
-// the position line back to the left edge.
+// the position line back to the left edge. A long file is drawn whole from its overview instead, one
+// vertical line from the lowest to the highest sample in each device column, as far as the overview is
+// made; while it is being made, the track's overview timer draws it again.
 void PlotWaveform(const Track& track, const TrackControls& ui);
+
+// The overview timer: draws what is ready of a long file's overview and, once it has taken 0.3 s, says
+// how far it is in the label's second line; once the overview is finished, draws it whole, puts the
+// label back and stops.
+void OverviewTick(const Track& track, const TrackControls& ui);
+// Ends the making of the track's overview, as far as it got, and puts the label back.
+void StopOverview(const Track& track, const TrackControls& ui);

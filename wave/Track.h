@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wave/SampleCoding.h"
+
 #include <QString>
 
 #include <array>
@@ -33,6 +35,8 @@ private:
     std::int16_t value_ = 0;
 };
 
+class WaveSource;
+
 // One track's state. The window holds two of these for its whole life.
 struct Track {
     WaveFormat waveFormat;
@@ -46,4 +50,14 @@ struct Track {
     QString FilePath;
     Flag Paused;
     Flag HasWaveform;
+
+    // Beside the arrays, what other encodings and longer files need. How the samples of the last format
+    // chunk read lie:
+    SampleCoding Coding;
+    // A file of more than 500001 frames: open for reading, with the overview of its whole length that the
+    // drawing shows. The arrays then hold its first 500001 frames. Empty when the arrays hold the whole file.
+    std::shared_ptr<WaveSource> Source;
 };
+
+// The sample index at the right edge of the track's box: SampleLimit, or a long file's last frame.
+std::int64_t RightEdge(const Track& track);

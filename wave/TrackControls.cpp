@@ -27,4 +27,6 @@ void MovePositionLine(const TrackControls& ui, double x) {
 void ClearSamples(Track& track) {
     track.LeftSamples->fill(0);
     track.RightSamples->fill(0);
+    // A long file's samples beyond the arrays go with them, and the making of its overview ends.
+    track.Source.reset();
 }

@@ -21,6 +21,7 @@ struct TrackControls {
     QLabel* lblTime = nullptr;
     QTimer* tmrPosition = nullptr;
     QTimer* tmrRecord = nullptr;    // the live view while the track records
+    QTimer* tmrOverview = nullptr;  // a long file's drawing while its overview is made
     QPushButton* cmdRoad = nullptr; // load
     QPushButton* cmdSave = nullptr; // prepare a recording
     QPushButton* cmdRec = nullptr;  // start the recording
@@ -35,5 +36,5 @@ void DisableTransport(const TrackControls& ui);
 void EnableTransport(const TrackControls& ui);
 // Both ends of the position line to x.
 void MovePositionLine(const TrackControls& ui, double x);
-// Every sample of both arrays to 0.
+// Every sample of both arrays to 0, and no long file any more.
 void ClearSamples(Track& track);

@@ -1,5 +1,7 @@
 #include "wave/WaveReader.h"
 
+#include "wave/WaveSource.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -9,6 +11,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -87,7 +91,12 @@ public:
         }
         length_ = info.st_size;
     }
-    ~InputFile() { ::close(fd_); }
+    ~InputFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    // The descriptor, now the caller's to close.
+    int release() { return std::exchange(fd_, -1); }
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
@@ -128,8 +137,8 @@ WaveFormat DecodeFormat(const unsigned char* r) {
     return f;
 }
 
-// The body of the first data chunk, starting at byte start, declared as size bytes long.
-void ReadFrames(Track& track, InputFile& file, qint64 start, std::int32_t size) {
+// The body of the first data chunk of 8- or 16-bit PCM, starting at byte start, size bytes long.
+void ReadFrames(Track& track, InputFile& file, qint64 start, qint64 size) {
     const WaveFormat& format = track.waveFormat;
     if (format.nBlockAlign == 0) {
         throw WaveFileError("block alignment is 0");
@@ -183,6 +192,173 @@ void ReadFrames(Track& track, InputFile& file, qint64 start, std::int32_t size) 
     }
 }
 
+// The rest of a GUID of the extensible format chunk's subformats, after the format tag in its first two
+// bytes.
+constexpr unsigned char kSubformatGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                  0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// The format body's length that holds the extensible format's subformat.
+constexpr int kExtensibleBody = 40;
+
+QString TagName(std::uint16_t tag) {
+    const QString number =
+        QStringLiteral("0x") + QString::number(tag, 16).rightJustified(4, QLatin1Char('0')).toUpper();
+    const char* name = nullptr;
+    switch (tag) {
+    case 0x0002:
+        name = "Microsoft ADPCM";
+        break;
+    case 0x0011:
+        name = "IMA ADPCM";
+        break;
+    case 0x0031:
+        name = "GSM 6.10";
+        break;
+    case 0x0050:
+        name = "MPEG";
+        break;
+    case 0x0055:
+        name = "MP3";
+        break;
+    default:
+        return QStringLiteral("不明な形式（形式番号 %1）").arg(number);
+    }
+    return QStringLiteral("%1（形式番号 %2）").arg(QLatin1String(name), number);
+}
+
+[[noreturn]] void RefuseEncoding(const QString& encoding) {
+    throw WaveFileError("encoding that cannot be drawn",
+                        QStringLiteral("%1の WAV ファイルは、ピコタでは読み込めません。").arg(encoding));
+}
+
+[[noreturn]] void RefuseValues(const WaveFormat& f) {
+    throw WaveFileError("format values contradict each other",
+                        QStringLiteral("WAV ファイルの形式の値が正しくありません（%1 ビット、%2 チャンネル、"
+                                       "1 フレーム %3 バイト）。")
+                            .arg(f.wBitsPerSample)
+                            .arg(f.nChannels)
+                            .arg(f.nBlockAlign));
+}
+
+// How the samples of a format lie. `body` is the format chunk's body as far as it was read (zeros past its
+// declared size). Refuses, with a message that names it, what cannot be drawn.
+SampleCoding Classify(const WaveFormat& f, const unsigned char* body, std::int64_t bodySize) {
+    auto tag = static_cast<std::uint16_t>(f.wFormatTag);
+    if (tag == 0xFFFE) {
+        // The extensible format: the subformat's GUID names the encoding.
+        if (bodySize < kExtensibleBody ||
+            std::memcmp(body + 26, kSubformatGuidTail, sizeof kSubformatGuidTail) != 0)
+            RefuseEncoding(QStringLiteral("不明な副形式の拡張形式（WAVE_FORMAT_EXTENSIBLE）"));
+        tag = static_cast<std::uint16_t>(Int16At(body + 24));
+    }
+    SampleCoding c;
+    if (tag == 1 && (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nChannels <= 2)
+        return c; // as it always was read, whatever the other fields say
+    c.plainPcm = false;
+    const int bits = f.wBitsPerSample;
+    const bool known = tag == 1 || tag == 3 || tag == 6 || tag == 7;
+    if (!known)
+        RefuseEncoding(TagName(tag));
+    if (tag == 1 && bits > 32)
+        RefuseEncoding(QStringLiteral("整数 PCM（%1 ビット）").arg(bits));
+    if (tag == 3 && bits != 32 && bits != 64)
+        RefuseEncoding(QStringLiteral("浮動小数点（%1 ビット）").arg(bits));
+    if (f.nChannels < 1 || f.nBlockAlign < 1 || f.nBlockAlign % f.nChannels != 0)
+        RefuseValues(f);
+    c.channels = f.nChannels;
+    c.frameBytes = f.nBlockAlign;
+    c.bytes = f.nBlockAlign / f.nChannels;
+    switch (tag) {
+    case 1:
+        if (bits < 1 || bits > 8 * c.bytes || c.bytes > 4)
+            RefuseValues(f);
+        c.kind = c.bytes == 1 ? SampleCoding::Kind::Unsigned8 : SampleCoding::Kind::Signed;
+        break;
+    case 3:
+        if (8 * c.bytes != bits)
+            RefuseValues(f);
+        c.kind = SampleCoding::Kind::Float;
+        break;
+    default: // A-law and mu-law: 8-bit
+        if (bits != 8 || c.bytes != 1)
+            RefuseValues(f);
+        c.kind = tag == 6 ? SampleCoding::Kind::ALaw : SampleCoding::Kind::MuLaw;
+        break;
+    }
+    return c;
+}
+
+// One format chunk, whose header is at byte `header`: its record and how its samples lie. Refuses what
+// cannot be drawn.
+std::pair<WaveFormat, SampleCoding> ReadFormat(InputFile& file, std::int32_t header, std::int32_t size) {
+    unsigned char body[kExtensibleBody] = {};
+    // Only the first 16 bytes of the format body are its record; the extensible format's subformat
+    // follows. Longer bodies are stepped over by size.
+    const std::int32_t wanted = std::clamp<std::int32_t>(size, 16, kExtensibleBody);
+    file.readAt(qint64{header} + 8, body, wanted);
+    const WaveFormat format = DecodeFormat(body);
+    return {format, Classify(format, body, size)};
+}
+
+// Walks the chunks from byte 12 on without gap or pad byte, the RIFF header never looked at, and hands
+// each format chunk and then the first data chunk, by header position and declared size, to the callers;
+// the walk ends there. The first header is read even when the file is not that long.
+template <typename OnFormat, typename OnData>
+void WalkChunks(InputFile& file, OnFormat onFormat, OnData onData) {
+    const qint64 length = file.length();
+    std::int32_t header = 12;
+    do {
+        unsigned char chunk[8];
+        file.readAt(header, chunk, sizeof chunk);
+        const std::int32_t size = Int32At(chunk + 4);
+        if (IdContains(chunk, "fmt"))
+            onFormat(header, size);
+        if (IdContains(chunk, "data")) {
+            onData(header, size);
+            return; // chunks after the first data chunk are never looked at
+        }
+        const std::int64_t next = std::int64_t{header} + size + 8;
+        if (next > kInt32Max) {
+            throw WaveFileError("chunk position overflow");
+        }
+        // A size of -8 or less would read the same header again or walk backwards, forever. Such a file
+        // ends here as if it had no more chunks.
+        if (next <= header) {
+            break;
+        }
+        header = static_cast<std::int32_t>(next);
+    } while (qint64{header} + 1 < length);
+}
+
+// The frames of another encoding into the arrays: the first channel to the left array, the second (if
+// any) to the right one, frames 0..count-1 read in pieces.
+void DecodeFrames(Track& track, InputFile& file, qint64 start, std::int64_t count) {
+    const SampleCoding& c = track.Coding;
+    constexpr std::int64_t kPieceFrames = 16384;
+    std::vector<unsigned char>& buffer = BulkBuffer();
+    for (std::int64_t at = 0; at < count; at += kPieceFrames) {
+        const std::int64_t n = std::min(kPieceFrames, count - at);
+        const auto bytes = static_cast<std::size_t>(n * c.frameBytes);
+        if (buffer.size() < bytes)
+            buffer.resize(bytes);
+        file.readAt(start + at * c.frameBytes, buffer.data(), static_cast<qint64>(bytes));
+        DecodeChannel(c, buffer.data(), static_cast<std::size_t>(n), 0, track.LeftSamples->data() + at);
+        if (c.channels >= 2)
+            DecodeChannel(c, buffer.data(), static_cast<std::size_t>(n), 1, track.RightSamples->data() + at);
+    }
+}
+
+// How the samples of a plain 8- or 16-bit file lie, for reading beyond the arrays.
+SampleCoding PlainLayout(const Track& track) {
+    SampleCoding c;
+    c.plainPcm = false;
+    const bool eightBit = track.FullScale == 256;
+    c.kind = eightBit ? SampleCoding::Kind::Unsigned8 : SampleCoding::Kind::Signed;
+    c.bytes = eightBit ? 1 : 2;
+    c.channels = std::max<int>(track.waveFormat.nChannels, 1);
+    c.frameBytes = track.waveFormat.nBlockAlign;
+    return c;
+}
+
 } // namespace
 
 QString TimeLabelText(const Track& track, const QString& path) {
@@ -216,39 +392,56 @@ QString TimeLabelText(const QString& name, std::int64_t units, std::int32_t perS
 void ReadWaveFile(Track& track, const QString& path,
                   const std::function<void(const QString& label)>& setLabel) {
     InputFile file(path);
-    const qint64 length = file.length();
-
-    // Chunks follow one another without gap or pad byte, starting after the 12-byte RIFF header, which is
-    // never looked at. The first header is read even when the file is not that long.
-    std::int32_t header = 12;
-    do {
-        unsigned char chunk[8];
-        file.readAt(header, chunk, sizeof chunk);
-        const std::int32_t size = Int32At(chunk + 4);
-
-        if (IdContains(chunk, "fmt")) {
-            // Only the first 16 bytes of the format body matter; longer bodies are stepped over by size.
-            unsigned char record[16];
-            file.readAt(qint64{header} + 8, record, sizeof record);
-            track.waveFormat = DecodeFormat(record);
+    const auto onFormat = [&](std::int32_t header, std::int32_t size) {
+        const auto [format, coding] = ReadFormat(file, header, size);
+        track.waveFormat = format;
+        track.Coding = coding;
+        if (coding.plainPcm)
             track.FullScale =
                 RoundToInt32(std::ldexp(1.0, track.waveFormat.wBitsPerSample), "bits per sample overflow");
+        else
+            track.FullScale = coding.kind == SampleCoding::Kind::Unsigned8 ? 256 : 65536;
+    };
+    const auto onData = [&](std::int32_t header, std::int32_t size) {
+        track.Source.reset();
+        const qint64 start = qint64{header} + 8;
+        // A size larger than what the file holds (0xFFFFFFFF from a writer that streamed, or a copy cut
+        // short) means what the file holds.
+        const qint64 bytes = std::clamp<qint64>(file.length() - start, 0, static_cast<std::uint32_t>(size));
+        const SampleCoding& coding = track.Coding;
+        std::int64_t frames = 0; // whole frames in the file
+        if (coding.plainPcm) {
+            ReadFrames(track, file, start, bytes);
+            frames = bytes / track.waveFormat.nBlockAlign; // not 0: ReadFrames refuses that
+        } else {
+            frames = bytes / coding.frameBytes;
+            if (track.SampleLimit > frames)
+                track.SampleLimit = static_cast<std::int32_t>(frames);
+            DecodeFrames(track, file, start, std::min<std::int64_t>(frames, kLastSampleIndex + 1));
         }
-        if (IdContains(chunk, "data")) {
-            ReadFrames(track, file, qint64{header} + 8, size);
+        const SampleCoding layout = coding.plainPcm ? PlainLayout(track) : coding;
+        if (frames <= kLastSampleIndex + 1 || layout.frameBytes < layout.bytes) {
             setLabel(TimeLabelText(track, path));
-            return; // chunks after the first data chunk are never looked at
+            return;
         }
+        // Longer than the arrays: labelled with its whole length, and kept open to be drawn whole.
+        const QString label = TimeLabelText(path, frames, track.waveFormat.nSamplesPerSec);
+        track.Source = std::make_shared<WaveSource>(file.release(), layout, start, frames);
+        track.Source->label = label;
+        track.Source->startOverview();
+        setLabel(label);
+    };
+    WalkChunks(file, onFormat, onData);
+}
 
-        const std::int64_t next = std::int64_t{header} + size + 8;
-        if (next > kInt32Max) {
-            throw WaveFileError("chunk position overflow");
-        }
-        // A size of -8 or less would read the same header again or walk backwards, forever. Such a file
-        // ends here as if it had no more chunks.
-        if (next <= header) {
-            break;
-        }
-        header = static_cast<std::int32_t>(next);
-    } while (qint64{header} + 1 < length);
+QString EncodingRefusal(const QString& path) {
+    try {
+        InputFile file(path);
+        WalkChunks(
+            file, [&](std::int32_t header, std::int32_t size) { ReadFormat(file, header, size); },
+            [](std::int32_t, std::int32_t) {});
+    } catch (const WaveFileError& error) {
+        return error.message();
+    }
+    return {};
 }

@@ -54,6 +54,19 @@ inline QByteArray FormatBody(std::int16_t channels, std::int32_t rate, std::int1
     return out;
 }
 
+// The extensible format's body: the record with the format tag 0xFFFE, then the valid bits, a channel mask
+// and the subformat's GUID, which carries the encoding's own format tag.
+inline QByteArray ExtensibleBody(std::int16_t channels, std::int32_t rate, std::int16_t bits,
+                                 std::int16_t blockAlign, std::int16_t validBits, std::uint16_t tag) {
+    QByteArray out = FormatBody(channels, rate, bits, blockAlign, static_cast<std::int16_t>(0xFFFE));
+    PutInt16(out, 22);
+    PutInt16(out, validBits);
+    PutInt32(out, 0);
+    PutInt16(out, static_cast<std::int16_t>(tag));
+    out.append(QByteArray::fromHex("000000001000800000aa00389b71"));
+    return out;
+}
+
 // The 12-byte RIFF header followed by the chunks.
 inline QByteArray Riff(std::initializer_list<QByteArray> chunks) {
     QByteArray body("WAVE");

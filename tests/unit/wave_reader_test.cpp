@@ -1,5 +1,9 @@
+#include "platform/sound/SoundService.h"
+#include "platform/sound/VirtualEngine.h"
+#include "platform/sound/WaveAudioService.h"
 #include "tests/support/WavBytes.h"
 #include "wave/WaveReader.h"
+#include "wave/WaveSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,9 +13,12 @@
 
 #include <sys/stat.h>
 
+#include <bit>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <iterator>
+#include <thread>
 
 using namespace pikota::test;
 
@@ -172,12 +179,14 @@ TEST_F(WaveReaderTest, FrameCountIsRoundedHalfToEvenAndOnlyLowered) {
     EXPECT_EQ((*track.LeftSamples)[0], 'L' | ('I' << 8));
     EXPECT_EQ(labels.last(), Label(dir.filePath("empty.wav"), " 0"));
 
-    // A data size of -100 (a broken file) gives a negative limit and no frames.
-    Read(Write("negdata.wav", Riff({Chunk("fmt ", FormatBody(1, 100, 16, 2)),
+    // A data size larger than what the file holds (0xFFFFFF9C, or 0xFFFFFFFF from a writer that streamed)
+    // means what the file holds.
+    Read(Write("bigdata.wav", Riff({Chunk("fmt ", FormatBody(1, 100, 16, 2)),
                                     ChunkWithRawSize("data", static_cast<std::uint32_t>(-100), "xyzw")})));
-    EXPECT_EQ(track.SampleLimit, -50);
-    ExpectAllZeroFrom(*track.LeftSamples, 0);
-    EXPECT_EQ(labels.last(), Label(dir.filePath("negdata.wav"), "-0.5"));
+    EXPECT_EQ(track.SampleLimit, 2);
+    EXPECT_EQ((*track.LeftSamples)[1], 'z' | ('w' << 8));
+    EXPECT_EQ((*track.LeftSamples)[2], 0);
+    EXPECT_EQ(labels.last(), Label(dir.filePath("bigdata.wav"), " 0"));
 }
 
 TEST_F(WaveReaderTest, WalkStepsOverOtherChunksBySize) {
@@ -238,27 +247,178 @@ TEST_F(WaveReaderTest, FormatOfTheLastFileServesAFileWithoutOne) {
     EXPECT_THROW(ReadWaveFile(fresh, path, [](const QString&) {}), WaveFileError);
 }
 
-TEST_F(WaveReaderTest, WiderSamplesAreReadAsSixteenBitValues) {
-    // 24-bit stereo: 600 bytes are 100 frames by the block alignment, but frames are read 4 bytes apart.
-    const QByteArray data = Bytes(600, [](int i) { return i % 251; });
-    Read(Write("24.wav", Riff({Chunk("fmt ", FormatBody(2, 48000, 24, 6)), Chunk("data", data)})));
-    EXPECT_EQ(track.FullScale, 16777216);
-    EXPECT_EQ(track.SampleLimit, 100);
-    for (int i = 0; i <= 100; ++i) {
-        const auto at = [&](int k) { return static_cast<unsigned char>(data[k]); };
-        ASSERT_EQ((*track.LeftSamples)[i], static_cast<std::int16_t>(at(4 * i) | (at(4 * i + 1) << 8))) << i;
-        ASSERT_EQ((*track.RightSamples)[i], static_cast<std::int16_t>(at(4 * i + 2) | (at(4 * i + 3) << 8)))
-            << i;
-    }
-    EXPECT_EQ(labels.size(), 1);
+// One sound in the encodings that writers use: sox writes 24-bit as the extensible format, others the plain
+// one; 12 and 20 bits lie left-justified in their containers. Its samples are multiples of 16, which 12 bits
+// hold exactly, and wider ones carry noise below the 16 bits that count.
+struct Encoding {
+    const char* name;
+    std::uint16_t tag; // 0xFFFE: extensible, with `sub` in its subformat
+    std::uint16_t sub;
+    int bits;
+    int bytes; // a sample's container
+};
 
-    // 2 to the bits per sample, rounded half to even: 30 bits fit, -1 gives 0.5 and so 0 (16-bit rules).
-    Read(Write("30.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 30, 4))})));
-    EXPECT_EQ(track.FullScale, 1 << 30);
-    Read(Write("neg.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, -1, 4))})));
-    EXPECT_EQ(track.FullScale, 0);
-    Read(Write("zero.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 0, 4))})));
-    EXPECT_EQ(track.FullScale, 1);
+const Encoding kEncodings[] = {
+    {"16-bit", 1, 0, 16, 2},
+    {"12 of 16 bits", 1, 0, 12, 2},
+    {"24-bit", 1, 0, 24, 3},
+    {"20 of 24 bits", 1, 0, 20, 3},
+    {"32-bit", 1, 0, 32, 4},
+    {"24-bit extensible", 0xFFFE, 1, 24, 3},
+    {"24 of 32 bits extensible", 0xFFFE, 1, 24, 4},
+    {"float", 3, 0, 32, 4},
+    {"double", 3, 0, 64, 8},
+    {"float extensible", 0xFFFE, 3, 32, 4},
+};
+
+std::int16_t Sound(std::int64_t frame, int channel) {
+    return static_cast<std::int16_t>(((frame * 37 + channel * 1001) % 4096 - 2048) * 16);
+}
+
+QByteArray Encoded(const Encoding& e, int channels, std::int64_t frames, std::int32_t rate = 8000) {
+    QByteArray data;
+    data.reserve(static_cast<qsizetype>(frames * channels * e.bytes));
+    const bool isFloat = (e.tag == 0xFFFE ? e.sub : e.tag) == 3;
+    for (std::int64_t f = 0; f < frames; ++f) {
+        for (int c = 0; c < channels; ++c) {
+            const std::int16_t v = Sound(f, c);
+            std::uint64_t word = 0;
+            if (isFloat && e.bytes == 4) {
+                word = std::bit_cast<std::uint32_t>(static_cast<float>((v + 0.3) / 32768.0));
+            } else if (isFloat) {
+                word = std::bit_cast<std::uint64_t>((v + 0.3) / 32768.0);
+            } else {
+                const int below = 8 * e.bytes - 16;
+                word = (std::uint64_t{static_cast<std::uint16_t>(v)} << below) |
+                       ((static_cast<std::uint64_t>(f) * 2654435761u) & ((std::uint64_t{1} << below) - 1));
+            }
+            for (int b = 0; b < e.bytes; ++b) {
+                data.append(static_cast<char>(word >> (8 * b)));
+            }
+        }
+    }
+    const auto align = static_cast<std::int16_t>(channels * e.bytes);
+    const auto ch = static_cast<std::int16_t>(channels);
+    const QByteArray format = e.tag == 0xFFFE
+                                  ? ExtensibleBody(ch, rate, static_cast<std::int16_t>(8 * e.bytes), align,
+                                                   static_cast<std::int16_t>(e.bits), e.sub)
+                                  : FormatBody(ch, rate, static_cast<std::int16_t>(e.bits), align,
+                                               static_cast<std::int16_t>(e.tag));
+    return Riff({Chunk("fmt ", format), Chunk("data", data)});
+}
+
+// Every encoding and number of channels stores the first two channels as the same sound's 16-bit file
+// does, within one 16-bit step, with the same length; the sound device plays each and gives that length.
+TEST_F(WaveReaderTest, EveryEncodingStoresTheSameSoundWithItsLength) {
+    auto device = pikota::sound::makeSoundService(std::make_shared<pikota::sound::VirtualEngine>());
+    for (const Encoding& e : kEncodings) {
+        for (int channels : {1, 2, 4, 8}) {
+            SCOPED_TRACE(std::string(e.name) + ", channels " + std::to_string(channels));
+            const QString path = Write("sound.wav", Encoded(e, channels, 4000));
+            Read(path);
+            ASSERT_EQ(track.SampleLimit, 4000);
+            EXPECT_EQ(track.FullScale, 65536);
+            EXPECT_FALSE(track.Source);
+            for (int i = 0; i < 4000; ++i) {
+                ASSERT_NEAR((*track.LeftSamples)[i], Sound(i, 0), 1) << i;
+                ASSERT_NEAR((*track.RightSamples)[i], channels > 1 ? Sound(i, 1) : 0, 1) << i;
+            }
+            EXPECT_EQ(labels.last(), Label(path, " 0.5"));
+            const std::string open = "open " + path.toStdString() + " type waveaudio alias wfile";
+            EXPECT_EQ(pikota::sound::sendCommand(*device, open.c_str()).code, 0);
+            EXPECT_EQ(pikota::sound::sendCommand(*device, "status wfile length").text, "500");
+            pikota::sound::sendCommand(*device, "close wfile");
+        }
+    }
+    // 8-bit samples of more channels stay unsigned, on the 8-bit scale.
+    Read(Write("8bit4.wav",
+               Riff({Chunk("fmt ", FormatBody(4, 8000, 8, 4)),
+                     Chunk("data", Bytes(400, [](int i) { return i % 4 == 0 ? 128 + i / 4 : 7; }))})));
+    EXPECT_EQ(track.FullScale, 256);
+    EXPECT_EQ((*track.LeftSamples)[99], 227);
+    EXPECT_EQ((*track.RightSamples)[99], 7);
+    // A-law and mu-law are expanded as G.711 says.
+    Read(Write("alaw.wav",
+               Riff({Chunk("fmt ", FormatBody(1, 8000, 8, 1, 6)), Chunk("data", "\xD5\x55\xAA\x2A")})));
+    EXPECT_EQ(std::vector<int>(track.LeftSamples->begin(), track.LeftSamples->begin() + 4),
+              (std::vector<int>{8, -8, 32256, -32256}));
+    Read(Write("ulaw.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 8, 1, 7)),
+                                 Chunk("data", QByteArray("\xFF\x80\x00", 3))})));
+    EXPECT_EQ(std::vector<int>(track.LeftSamples->begin(), track.LeftSamples->begin() + 3),
+              (std::vector<int>{0, 32124, -32124}));
+}
+
+// A file longer than the arrays, in any encoding: its first 500001 frames are stored, its label has its
+// whole length, and it stays open: the scope reads from it, and its overview holds the range of every block
+// of the first channel.
+TEST_F(WaveReaderTest, LongFilesAreReadWholeInEveryEncoding) {
+    const std::pair<const Encoding*, int> cases[] = {
+        {&kEncodings[0], 1}, {&kEncodings[0], 4}, {&kEncodings[5], 2}, {&kEncodings[7], 1}};
+    constexpr std::int64_t kFrames = 600000;
+    for (const auto& [e, channels] : cases) {
+        SCOPED_TRACE(std::string(e->name) + ", channels " + std::to_string(channels));
+        const QString path = Write("long.wav", Encoded(*e, channels, kFrames));
+        Read(path);
+        EXPECT_EQ(labels.last(), Label(path, " 75"));
+        EXPECT_EQ(track.SampleLimit, 500000);
+        EXPECT_NEAR((*track.LeftSamples)[500000], Sound(500000, 0), 1);
+        ASSERT_TRUE(track.Source);
+        EXPECT_EQ(track.Source->frames(), kFrames);
+        EXPECT_EQ(RightEdge(track), kFrames - 1);
+        std::int16_t window[10];
+        ASSERT_EQ(track.Source->readFirstChannel(kFrames - 5, 10, window), 5u);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_NEAR(window[i], Sound(kFrames - 5 + i, 0), 1);
+        }
+        while (!track.Source->overviewFinished()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const auto blocks = track.Source->ready();
+        const std::int64_t perBlock = track.Source->framesPerBlock();
+        ASSERT_EQ(static_cast<std::int64_t>(blocks.size()), (kFrames + perBlock - 1) / perBlock);
+        for (std::size_t b = 0; b < blocks.size(); ++b) {
+            SampleRange expected;
+            for (std::int64_t f = b * perBlock; f < std::min<std::int64_t>((b + 1) * perBlock, kFrames);
+                 ++f) {
+                expected.add({Sound(f, 0), Sound(f, 0)});
+            }
+            ASSERT_NEAR(blocks[b].low, expected.low, 1) << b;
+            ASSERT_NEAR(blocks[b].high, expected.high, 1) << b;
+        }
+    }
+}
+
+// What cannot be drawn is refused at its format chunk with a message that names it; nothing is stored, and
+// the refusal is found before the read as well.
+TEST_F(WaveReaderTest, EncodingsThatCannotBeDrawnAreNamed) {
+    const std::pair<QByteArray, QString> cases[] = {
+        {FormatBody(1, 8000, 4, 256, 0x11),
+         "IMA ADPCM（形式番号 0x0011）の WAV ファイルは、ピコタでは読み込めません。"},
+        {FormatBody(2, 8000, 16, 4, 0x1234),
+         "不明な形式（形式番号 0x1234）の WAV ファイルは、ピコタでは読み込めません。"},
+        {FormatBody(1, 8000, 48, 6), "整数 PCM（48 ビット）の WAV ファイルは、ピコタでは読み込めません。"},
+        {FormatBody(1, 8000, 16, 2, 3),
+         "浮動小数点（16 ビット）の WAV ファイルは、ピコタでは読み込めません。"},
+        {ExtensibleBody(2, 8000, 16, 4, 16, 0x55).replace(32, 1, "\x01"),
+         "不明な副形式の拡張形式（WAVE_FORMAT_EXTENSIBLE）の WAV ファイルは、ピコタでは読み込めません。"},
+        {FormatBody(0, 8000, 24, 3),
+         "WAV ファイルの形式の値が正しくありません（24 ビット、0 チャンネル、1 フレーム 3 バイト）。"},
+    };
+    Read(Write("16.wav", Standard16(10, false)));
+    for (const auto& [format, message] : cases) {
+        const QString path =
+            Write("refused.wav", Riff({Chunk("fmt ", format), Chunk("data", QByteArray(96, 1))}));
+        EXPECT_EQ(EncodingRefusal(path), message);
+        try {
+            Read(path);
+            ADD_FAILURE() << "read " << message.toStdString();
+        } catch (const WaveFileError& error) {
+            EXPECT_EQ(error.message(), message);
+        }
+        EXPECT_EQ(track.waveFormat.wBitsPerSample, 16);
+        EXPECT_EQ(track.SampleLimit, 500000);
+    }
+    EXPECT_EQ(EncodingRefusal(Write("ok.wav", Standard16(10, true))), QString());
 }
 
 TEST_F(WaveReaderTest, FilesWithoutDataLeaveTheTrackAsTheCallerSetIt) {
@@ -294,12 +454,12 @@ TEST_F(WaveReaderTest, FailuresThrowAndKeepWhatWasDone) {
     // A chunk position past 2147483647.
     EXPECT_THROW(Read(Write("far.wav", Riff({ChunkWithRawSize("junk", 0x7FFFFFF0u)}))), WaveFileError);
 
-    // 32 bits: the format record is stored, then 2^32 does not fit and FullScale keeps its old value.
+    // An encoding that cannot be drawn fails at its format chunk, before anything is stored.
     Read(Write("16.wav", Standard16(10, false)));
-    EXPECT_THROW(Read(Write("32.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 32, 8)),
-                                            Chunk("data", QByteArray(80, '\x11'))}))),
+    EXPECT_THROW(Read(Write("48.wav", Riff({Chunk("fmt ", FormatBody(1, 8000, 48, 6)),
+                                            Chunk("data", QByteArray(60, '\x11'))}))),
                  WaveFileError);
-    EXPECT_EQ(track.waveFormat.wBitsPerSample, 32);
+    EXPECT_EQ(track.waveFormat.wBitsPerSample, 16);
     EXPECT_EQ(track.FullScale, 65536);
     EXPECT_EQ(track.SampleLimit, 500000);
 

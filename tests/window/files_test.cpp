@@ -80,11 +80,12 @@ TEST_F(FilesTest, AFileThatCannotBeReadIsNamedAndTheTrackStaysAsItWas) {
         {file(QStringLiteral("aligned0.wav"),
               pikota::test::Riff({pikota::test::Chunk("fmt ", pikota::test::FormatBody(1, 8000, 16, 0)),
                                   pikota::test::Chunk("data", QByteArray(400, '\0'))})),
-         QStringLiteral("ピコタで読める WAV ファイルではありません。")},
-        {file(QStringLiteral("32bit.wav"),
-              pikota::test::Riff({pikota::test::Chunk("fmt ", pikota::test::FormatBody(1, 8000, 32, 4)),
-                                  pikota::test::Chunk("data", QByteArray(400, '\0'))})),
-         QStringLiteral("ピコタで読める WAV ファイルではありません。")},
+         QStringLiteral("ピコタで読み込める WAV ファイルではありません。")},
+        {file(
+             QStringLiteral("adpcm.wav"),
+             pikota::test::Riff({pikota::test::Chunk("fmt ", pikota::test::FormatBody(1, 8000, 4, 256, 0x11)),
+                                 pikota::test::Chunk("data", QByteArray(400, '\0'))})),
+         QStringLiteral("IMA ADPCM（形式番号 0x0011）の WAV ファイルは、ピコタでは読み込めません。")},
     };
     for (const auto& [path, why] : cases) {
         messages.clear();
@@ -101,7 +102,7 @@ TEST_F(FilesTest, AFileThatCannotBeReadIsNamedAndTheTrackStaysAsItWas) {
         EXPECT_EQ(form->track2.FilePath, two);
     }
     messages.clear();
-    EXPECT_TRUE(drop(form->Picture1, {dir.filePath(QStringLiteral("32bit.wav"))}));
+    EXPECT_TRUE(drop(form->Picture1, {dir.filePath(QStringLiteral("adpcm.wav"))}));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(form->track1.FilePath, one);
     EXPECT_TRUE(device.commands.empty());

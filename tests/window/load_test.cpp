@@ -93,10 +93,10 @@ TEST_F(LoadTest, CancellingChangesNothing) {
 TEST_F(LoadTest, AFailureEndsQuietlyWithTheTrackLocked) {
     const QString good = file(QStringLiteral("good.wav"), Pcm16(1, 8000, std::vector<std::int16_t>(100, 5)));
     load(form->cmdRoad1, good);
-    // 32-bit samples: two to the 32nd does not fit the full scale.
+    // A block alignment of 0: no frame count.
     const QString bad =
         file(QStringLiteral("bad.wav"),
-             Riff({Chunk("fmt ", FormatBody(1, 8000, 32, 4)), Chunk("data", QByteArray(64, '\1'))}));
+             Riff({Chunk("fmt ", FormatBody(1, 8000, 16, 0)), Chunk("data", QByteArray(64, '\1'))}));
     load(form->cmdRoad1, bad);
     EXPECT_FALSE(form->cmdRoad1->isEnabled());
     EXPECT_FALSE(form->cmdPlay1->isEnabled());
@@ -107,11 +107,26 @@ TEST_F(LoadTest, AFailureEndsQuietlyWithTheTrackLocked) {
     // The other track is not locked.
     EXPECT_TRUE(form->cmdRoad2->isEnabled());
 
-    // A missing file fails the same way.
-    form->cmdRoad2->setEnabled(true);
+    // An encoding that cannot be drawn is named, and the track stays as it was, ready to load again.
+    load(form->cmdRoad2, good);
+    const QString label = form->lblTime2->text();
+    const QString adpcm =
+        file(QStringLiteral("adpcm.wav"),
+             Riff({Chunk("fmt ", FormatBody(1, 8000, 4, 256, 2)), Chunk("data", QByteArray(64, '\1'))}));
+    load(form->cmdRoad2, adpcm);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              QStringLiteral("「%1」を読み込めませんでした。\r\nMicrosoft ADPCM（形式番号 0x0002）の WAV "
+                             "ファイルは、ピコタでは読み込めません。")
+                  .arg(adpcm));
+    EXPECT_EQ(form->lblTime2->text(), label);
+    EXPECT_EQ((*form->track2.LeftSamples)[0], 5);
+    EXPECT_TRUE(form->cmdRoad2->isEnabled() && form->cmdPlay2->isEnabled());
+
+    // A missing file fails quietly, as any other failure.
     load(form->cmdRoad2, dir.filePath(QStringLiteral("missing.wav")));
     EXPECT_FALSE(form->cmdRoad2->isEnabled());
-    EXPECT_FALSE(form->track2.HasWaveform);
+    EXPECT_EQ(form->track2.FilePath, good);
 }
 
 TEST_F(LoadTest, APathWithBlanksPlaysFromABlankFreeNameOfTheSameFile) {

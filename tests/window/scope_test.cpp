@@ -2,6 +2,7 @@
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
 #include "tests/support/WindowTest.h"
+#include "wave/WaveSource.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -12,8 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <set>
 #include <utility>
+
+#include <unistd.h>
 
 namespace toolkit = pikota::toolkit;
 
@@ -291,6 +295,38 @@ TEST_F(ScopeView, TracesStayInsideTheSampleBuffer) {
     form->Picture2->cls();
     DrawScopeTrace(*form->Picture2, *form->track1.LeftSamples, NAN, 882, QColor(kBlue));
     EXPECT_TRUE(form->Picture2->drawing().empty());
+}
+
+// A long file cut short while it is loaded (its overview maybe still in the making): the scope shows what
+// can still be read and nothing past it, a file put in its place changes nothing that is shown, and the
+// next load works.
+TEST_F(ScopeView, ALongFileCutShortShowsWhatCanStillBeRead) {
+    std::vector<std::int16_t> samples(600000);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(i % 1000);
+    const QString path = file(QStringLiteral("long.wav"), pikota::test::Pcm16(1, 44100, samples));
+    form->OpenFiles({path});
+    ASSERT_EQ(::truncate(path.toLocal8Bit().constData(), 44 + 2 * 550000), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->ui1.tmrOverview->isActive(); }, 10000));
+
+    click1(549500.4f);
+    auto t = traces(*form->Picture2);
+    ASSERT_EQ(t.size(), 1u);
+    ASSERT_EQ(t[0].points.size(), 500u); // to the end of what is left
+    EXPECT_EQ(t[0].points[0], QPointF(0, 500));
+    click1(560000);
+    EXPECT_TRUE(form->Picture2->drawing().empty());
+
+    // Replaced by another file of that name, as an editor saves: what was loaded is still what is read.
+    const QString other = file(QStringLiteral("other.wav"),
+                               pikota::test::Pcm16(1, 44100, std::vector<std::int16_t>(700000, 7)));
+    ASSERT_EQ(std::rename(other.toLocal8Bit().constData(), path.toLocal8Bit().constData()), 0);
+    click1(1000);
+    EXPECT_EQ(traces(*form->Picture2).at(0).points[0], QPointF(0, 0));
+    form->OpenFiles({path});
+    EXPECT_EQ(form->track1.Source->frames(), 700000);
+    click1(1000);
+    EXPECT_EQ(traces(*form->Picture2).at(0).points[0], QPointF(0, 7));
 }
 
 TEST_F(ScopeView, ABoxOfNoWidthOrHeightStaysBlank) {

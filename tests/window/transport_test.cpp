@@ -2,6 +2,7 @@
 // on a recording fake of the sound device.
 #include "platform/toolkit/PictureBox.h"
 #include "tests/support/WindowTest.h"
+#include "wave/WaveSource.h"
 
 #include <gtest/gtest.h>
 
@@ -227,17 +228,69 @@ TEST_F(TransportTest, TheTickFollowsThePositionAndDrawsTheLiveTrace) {
     EXPECT_FALSE(form->tmrPosition2->isActive());
 }
 
-TEST_F(TransportTest, ALongFileIsSpreadOverTheWholeBox) {
-    load(form->cmdRoad1, file(QStringLiteral("long.wav"), 600000, 5));
-    EXPECT_EQ(form->track1.SampleLimit, 500000);
-    click(form->cmdPlay1);
-    status("6802", "13605");
-    form->tmrPosition1_Timer();
-    EXPECT_NEAR(form->linPosition1->X1(), 249981.6, 0.1);
-    status("13605", "13605");
-    form->tmrPosition1_Timer();
-    EXPECT_EQ(form->linPosition1->X1(), 500000);
-    EXPECT_EQ(form->linPosition1->pixelFrom().x(), form->Picture1->width() - 1);
+// A file of any length is labelled with its length and drawn whole: a loud 20 ms burst in it stands out as
+// a column of the box's full height, a click into that column sets the cursor at the frame under the
+// pointer and the scope shows the burst from there, and while it plays the scope shows the frames being
+// heard. The files are silence written sparsely, with the burst where the click will be.
+TEST_F(TransportTest, FilesOfAnyLengthAreShownWhole) {
+    struct Length {
+        std::int64_t frames;
+        std::int16_t channels;
+        const char* seconds;
+    };
+    const Length lengths[] = {
+        {500001, 1, " 11.3"}, {500002, 1, " 11.3"}, {60 * 44100, 1, " 60"}, {3600LL * 44100, 2, " 3600"}};
+    const int width = form->Picture1->width(), height = form->Picture1->height();
+    const int x = width * 3 / 4;
+    const auto blue = QColor(0, 0, 255).rgb();
+    for (const Length& l : lengths) {
+        SCOPED_TRACE(l.frames);
+        const std::int64_t last = l.frames - 1; // at the right edge
+        const std::int64_t clicked = x * last / (width - 1);
+        const QString path = dir.filePath(QStringLiteral("%1.wav").arg(l.frames));
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            const auto frameBytes = static_cast<std::int16_t>(2 * l.channels);
+            f.write(Riff({Chunk("fmt ", FormatBody(l.channels, 44100, 16, frameBytes)),
+                          Chunk("data", {}, l.frames * frameBytes)}));
+            ASSERT_TRUE(f.resize(44 + l.frames * frameBytes));
+            QByteArray burst;
+            for (int i = 0; i < 1100; ++i)
+                for (int c = 0; c < l.channels; ++c)
+                    PutInt16(burst, static_cast<std::int16_t>(c == 0 ? (i % 2 ? -32767 : 32767) : 0));
+            f.seek(44 + (clicked - 64) * frameBytes);
+            f.write(burst);
+        }
+        load(form->cmdRoad1, path);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->ui1.tmrOverview->isActive(); }, 30000));
+        EXPECT_EQ(form->lblTime1->text(), path + QStringLiteral("　　") + l.seconds + QStringLiteral("秒"));
+        EXPECT_EQ(RightEdge(form->track1), last);
+        const QImage canvas = form->Picture1->canvas();
+        EXPECT_EQ(canvas.pixel(x, 0), blue);
+        EXPECT_EQ(canvas.pixel(x, height - 2), blue);
+        EXPECT_NE(canvas.pixel(x / 2, 0), blue) << "silence elsewhere";
+
+        QTest::mouseClick(form->Picture1, Qt::LeftButton, {}, QPoint(x, height / 2));
+        EXPECT_NEAR(form->track1.Cursor, clicked, 16);
+        const auto trace = [&] {
+            const auto& ops = form->Picture2->drawing();
+            return ops.size() == 883 && std::abs(ops[0].to.y()) == 32767 &&
+                   std::abs(ops[500].to.y()) == 32767;
+        };
+        EXPECT_TRUE(trace()) << "the burst at the cursor";
+
+        click(form->cmdPlay1);
+        const auto ms = [](std::int64_t frames) { return std::to_string(frames * 1000 / 44100); };
+        status(ms(clicked + 300), ms(l.frames));
+        form->tmrPosition1_Timer();
+        EXPECT_NEAR(form->linPosition1->X1(), clicked + 300, 50);
+        EXPECT_TRUE(trace()) << "the burst being heard";
+        status(ms(l.frames), ms(l.frames));
+        form->tmrPosition1_Timer();
+        EXPECT_EQ(form->linPosition1->X1(), static_cast<float>(last));
+        EXPECT_NEAR(form->linPosition1->pixelFrom().x(), width - 1, 0.5); // in the last column
+    }
 }
 
 TEST_F(TransportTest, AClickIntoThePlayingTrackStopsItsTimerButNotTheSound) {

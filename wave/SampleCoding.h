@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// How the samples of a data chunk lie: the encoding of one sample, its container and the frame around it.
+struct SampleCoding {
+    enum class Kind : std::uint8_t { Unsigned8, Signed, Float, ALaw, MuLaw };
+    // 8- or 16-bit PCM of one or two channels, stored in a track's arrays exactly as it lies in the file,
+    // one or two bytes a sample whatever the block alignment says; every other encoding is decoded.
+    bool plainPcm = true;
+    Kind kind = Kind::Signed;
+    int bytes = 2;      // one sample's container
+    int channels = 1;   // samples in a frame
+    int frameBytes = 2; // the block alignment: from one frame to the next
+};
+
+// Decodes one channel of `count` frames that start at `in`, as a track stores samples: unsigned 8-bit
+// samples as their values 0 to 255, everything else as signed 16-bit values (the top 16 bits of a wider
+// integer, which is left-justified in its container; a float times 32768, rounded and clipped; A-law and
+// mu-law expanded).
+void DecodeChannel(const SampleCoding& coding, const unsigned char* in, std::size_t count, int channel,
+                   std::int16_t* out);
