@@ -31,7 +31,7 @@ void frmMain::ReportUnsavedRecordings() {
     const QString folder = QString::fromLocal8Bit(pikota::sound::recordingsFolder().c_str());
     const auto answer = toolkit::MsgBox(
         QStringLiteral(
-            "保存されていない録音が %1 件あります。録音中にピコタが終了したときに残ったものです。\r\n"
+            "保存されていない録音が %1 件あります。保存する前にピコタが異常終了したため残ったものです。\r\n"
             "場所: %2\r\n\r\n"
             "ピコタがこれらを自分で消すことはありません。\r\n"
             "このフォルダーを開きますか？")

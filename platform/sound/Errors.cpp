@@ -29,7 +29,7 @@ std::string recordingCutText(Error reason, double keptSeconds) {
     } else {
         text += "、録音は途中で止まりました。";
     }
-    return text + "そこまでの音声は残っていて、もう一度保存すればファイルにできます。";
+    return text + "そこまでの音声は残っているので、もう一度保存すればファイルにできます。";
 }
 
 const char* errorText(std::int32_t code) {
