@@ -1,16 +1,24 @@
-// libFuzzer target: any bytes as a WAV file, read into a track the way Load does it.
+// libFuzzer target: any bytes as a WAV file, read into a track the way Load does it. An input that begins
+// with 'G' (no WAV file does) is the rest of its bytes grown sparsely to 1.5 MB, so that a data chunk that
+// says more than it holds (0xFFFFFFFF) reaches the long-file road: the overview made whole and the scope's
+// windows read from the file.
 #include "wave/WaveReader.h"
+#include "wave/WaveSource.h"
 
 #include <QString>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <unistd.h>
 
 namespace {
+
+constexpr long kGrownSize = 1500000;
 
 // One file per fuzzing process, rewritten for every input and removed at exit.
 char inputPath[] = "/tmp/fuzz_wave_reader_XXXXXX";
@@ -34,9 +42,17 @@ const char* InputPath() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const bool grown = size > 0 && data[0] == 'G';
+    if (grown) {
+        ++data;
+        --size;
+    }
     const char* path = InputPath();
     FILE* f = std::fopen(path, "wb");
     if (f == nullptr || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
+        std::abort();
+    }
+    if (grown && truncate(path, std::max(kGrownSize, static_cast<long>(size))) != 0) {
         std::abort();
     }
 
@@ -49,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fill_n(track.LeftSamples->begin(), written, std::int16_t{0});
     std::fill_n(track.RightSamples->begin(), written, std::int16_t{0});
     track.SampleLimit = kLastSampleIndex;
+    track.Source.reset();
     try {
         ReadWaveFile(track, QString::fromLocal8Bit(path), [](const QString& label) {
             if (label.isEmpty()) {
@@ -60,6 +77,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (track.SampleLimit > kLastSampleIndex) {
         std::abort();
+    }
+    if (track.Source) {
+        const WaveSource& source = *track.Source;
+        while (!source.overviewFinished()) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        if (source.ready().size() * source.framesPerBlock() < static_cast<std::size_t>(source.frames())) {
+            std::abort(); // a file that stays whole is made whole
+        }
+        std::int16_t window[883];
+        for (const std::int64_t at : {std::int64_t{0}, source.frames() / 2, source.frames() - 100}) {
+            if (source.readFirstChannel(at, std::size(window), window) > std::size(window)) {
+                std::abort();
+            }
+        }
     }
     return 0;
 }

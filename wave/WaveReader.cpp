@@ -426,9 +426,10 @@ void ReadWaveFile(Track& track, const QString& path,
         }
         // Longer than the arrays: labelled with its whole length, and kept open to be drawn whole.
         const QString label = TimeLabelText(path, frames, track.waveFormat.nSamplesPerSec);
-        track.Source = std::make_shared<WaveSource>(file.release(), layout, start, frames);
-        track.Source->label = label;
-        track.Source->startOverview();
+        auto source = std::make_shared<WaveSource>(file.release(), layout, start, frames);
+        source->label = label;
+        source->startOverview();
+        track.Source = std::move(source);
         setLabel(label);
     };
     WalkChunks(file, onFormat, onData);
