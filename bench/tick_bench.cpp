@@ -1,6 +1,7 @@
 // bench_tick: one tick of the position timer while a 16-bit 44100 Hz file plays on
 // the virtual engine (two status commands, the line, the scope box rescaled, erased
-// and redrawn with an 883-point trace), and one tick of the live view while a track
+// and redrawn with an 883-point trace), the same while an hour-long file plays (its
+// trace read from the file), and one tick of the live view while a track
 // records (two status commands, the track box redrawn, the label), as shares of the
 // timers' 100 ms period: the handler alone, and with the window's repaint that follows
 // it; and the live view ten minutes into a recording. On a screen of pixel ratio 1 and
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -80,6 +82,16 @@ int main(int argc, char** argv) {
     const auto advance = [&] { engine->advance(std::chrono::milliseconds(100)); };
     form.cmdPlay1_Click();
     measure("position tick while playing", advance, [&] { form.tmrPosition1_Timer(); });
+    form.cmdStop1_Click();
+
+    // An hour-long file, whose scope is read from the file at the frame being heard.
+    const QString hour = dir.filePath(QStringLiteral("hour.wav"));
+    pikota::test::WriteSilence(hour, 2, 44100, 3600LL * 44100);
+    form.OpenFiles({hour});
+    while (form.ui1.tmrOverview->isActive())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    form.cmdPlay1_Click();
+    measure("position tick while an hour-long file plays", advance, [&] { form.tmrPosition1_Timer(); });
     form.cmdStop1_Click();
 
     // Recording on the virtual engine: 10 s, within what the recorder's ring holds between two of its

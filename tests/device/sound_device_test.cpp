@@ -247,7 +247,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Format{"s24_stereo_48000", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 2, 1e-6},
                       Format{"s32_mono_8000", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 8000, 1, 1e-6},
                       Format{"float_stereo_22050", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 2, 1e-6},
-                      Format{"extensible_3ch_44100", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 44100, 3, 1e-4}),
+                      Format{"extensible_3ch_44100", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 44100, 3, 1e-4},
+                      Format{"s16_4ch_44100", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 4, 1e-4}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SoundDevice, FileCommandsThatOnlyARecordingAllows) {

@@ -103,4 +103,17 @@ inline void WriteFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
+// A 16-bit file of `frames` frames of silence, written sparsely: an hour takes no room on the disk. Its
+// data starts at byte 44.
+inline void WriteSilence(const QString& path, std::int16_t channels, std::int32_t rate, std::int64_t frames) {
+    const auto frameBytes = static_cast<std::int16_t>(2 * channels);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(Riff({Chunk("fmt ", FormatBody(channels, rate, 16, frameBytes)),
+                      Chunk("data", {}, frames * frameBytes)})) != 44 ||
+        !f.resize(44 + frames * frameBytes)) {
+        throw std::runtime_error("cannot write test file");
+    }
+}
+
 } // namespace pikota::test
