@@ -74,6 +74,8 @@ void frmMain::connectHandlers() {
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
     connect(Picture1, &toolkit::PictureBox::fileDropped, this, &frmMain::Picture1_FileDropped);
     connect(Picture3, &toolkit::PictureBox::fileDropped, this, &frmMain::Picture3_FileDropped);
+    connect(Picture1, &toolkit::PictureBox::deviceSizeChanged, this, &frmMain::Picture1_Resize);
+    connect(Picture3, &toolkit::PictureBox::deviceSizeChanged, this, &frmMain::Picture3_Resize);
     Picture1->setDropFilter([this](const QString& path) { return TakesDrop(ui1, path); });
     Picture3->setDropFilter([this](const QString& path) { return TakesDrop(ui2, path); });
 }
@@ -146,6 +148,17 @@ void frmMain::Form_Unload(bool& cancel) {
 
 void frmMain::mnuFileEnd_Click() { close(); }
 
+void frmMain::RedrawColumns(const Track& track, const TrackControls& ui) {
+    // A track in record mode shows its recording, if one was started; any other shows its file, and a long
+    // file is drawn from its overview. Points and lines in the box's user units it maps itself.
+    if (track.RecordMode) {
+        if (liveView.Started())
+            liveView.Draw(ui);
+    } else if (track.Source) {
+        DrawOverview(track, ui);
+    }
+}
+
 void frmMain::FinishPlayback(const TrackControls& ui) {
     ui.tmrPosition->stop();
     UnlockAll(ui1, ui2);
@@ -178,6 +191,8 @@ void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x
 void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
     ScopeClick(track2, ui2, track1, ui1, *Picture2, x);
 }
+void frmMain::Picture1_Resize() { RedrawColumns(track1, ui1); }
+void frmMain::Picture3_Resize() { RedrawColumns(track2, ui2); }
 void frmMain::cmdClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
 void frmMain::mnuEditClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
 void frmMain::mnuHelpHowto_Click() { OpenHelpFile(); }

@@ -104,6 +104,8 @@ public slots:
     void mnuHelpAbout_Click();
     void Picture1_FileDropped(const QString& path);
     void Picture3_FileDropped(const QString& path);
+    void Picture1_Resize();
+    void Picture3_Resize();
 
 public:
     // Files given from outside, as the command line names them: the first is loaded
@@ -138,6 +140,8 @@ private:
     void Stop(Track& track, const TrackControls& ui, const TrackControls& other);
     void PositionTick(const Track& track, const TrackControls& ui);
     void RecordingTick(const TrackControls& ui);
+    // What a track's box shows one line per device column, drawn again for the box's new columns.
+    void RedrawColumns(const Track& track, const TrackControls& ui);
 
     // What the recording track shows while it records, and after a stop until it is saved.
     LiveView liveView;

@@ -96,7 +96,7 @@ void frmMain::RecordingTick(const TrackControls& ui) {
         ui.lblTime->setText(length);
         return;
     }
-    if (SendMciCommand(QStringLiteral("status wfile envelope"), envelope) != 0) {
+    if (SendMciCommand(QStringLiteral("status wfile envelope %1").arg(liveView.Told()), envelope) != 0) {
         ui.lblTime->setText(envelope);
         return;
     }

@@ -22,6 +22,8 @@ constexpr std::int32_t kFullScale = 65536;
 // -60 dBFS is 32.8 of 32768: a sample of 33 or more is not silence.
 constexpr int kLoud = 33;
 constexpr double kSilentSeconds = 3;
+// A clip is said for this long after the last clipped step, so that a short one is not missed.
+constexpr double kClippedSeconds = 2;
 
 } // namespace
 
@@ -63,7 +65,6 @@ void LiveView::Update(const TrackControls& ui, double milliseconds, const QStrin
     milliseconds_ = milliseconds;
     // "first framesPerStep rate low high low high ..."
     const QStringList words = envelope.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    clipping_ = false;
     if (words.size() >= 3 && words.size() % 2 == 1) {
         const std::int64_t first = words[0].toLongLong();
         const std::int64_t perStep = words[1].toLongLong();
@@ -78,7 +79,8 @@ void LiveView::Update(const TrackControls& ui, double milliseconds, const QStrin
                 frames_ = at + perStep;
                 if (std::max(-static_cast<int>(low), static_cast<int>(high)) >= kLoud)
                     lastLoud_ = frames_;
-                clipping_ = clipping_ || low == kLowest || high == kHighest;
+                if (low == kLowest || high == kHighest)
+                    lastClipped_ = frames_;
             }
         }
     }
@@ -111,7 +113,7 @@ void LiveView::Draw(const TrackControls& ui) const {
 
 QString LiveView::Label(double milliseconds) const {
     QString text = RecordingText(milliseconds);
-    if (clipping_)
+    if (lastClipped_ >= 0 && frames_ - lastClipped_ < static_cast<std::int64_t>(kClippedSeconds * rate_))
         text += QLatin1Char('\n') + kClipping;
     else if (frames_ - lastLoud_ >= static_cast<std::int64_t>(kSilentSeconds * rate_))
         text += QLatin1Char('\n') + kSilent;

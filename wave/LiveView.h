@@ -22,10 +22,15 @@ class LiveView {
 public:
     // Starts afresh for a recording on the track: the box is cleared and the label says it records.
     void Start(const TrackControls& ui);
-    // One tick: the device's replies to "status wfile length" (milliseconds) and "status wfile envelope".
+    // One tick: the device's replies to "status wfile length" (milliseconds) and to "status wfile envelope"
+    // asked from Told() on.
     void Update(const TrackControls& ui, double milliseconds, const QString& envelope);
+    // The frames the envelope has told of: where the next one is asked from.
+    std::int64_t Told() const { return frames_; }
     // The label of a recording that has stopped and is not saved yet.
     void ShowUnsaved(const TrackControls& ui) const;
+    // Draws what it keeps again, one line per device column of the box as it is now.
+    void Draw(const TrackControls& ui) const;
     // Whether a recording has been shown since Start, and nothing else since.
     bool Started() const { return started_; }
     void End() { started_ = false; }
@@ -38,16 +43,15 @@ public:
 private:
     static constexpr std::size_t kColumns = 2048;
     void Add(std::int64_t first, std::int64_t frames, std::int16_t low, std::int16_t high);
-    void Draw(const TrackControls& ui) const;
     QString Label(double milliseconds) const;
 
     // The lowest and highest sample of each column's frames; low above high while it has none.
     std::array<std::pair<std::int16_t, std::int16_t>, kColumns> columns_{};
     std::int64_t framesPerColumn_ = 256;
-    std::int64_t frames_ = 0;   // the frames the envelope has told of
-    std::int64_t lastLoud_ = 0; // where the last step with a sample at or above -60 dBFS ended
+    std::int64_t frames_ = 0;       // the frames the envelope has told of
+    std::int64_t lastLoud_ = 0;     // where the last step with a sample at or above -60 dBFS ended
+    std::int64_t lastClipped_ = -1; // where the last step with a sample at full scale ended; -1: none yet
     std::int32_t rate_ = 44100;
-    bool clipping_ = false; // a sample at full scale in what the last tick told of
     double milliseconds_ = 0;
     bool started_ = false;
 };

@@ -12,10 +12,8 @@
 
 namespace toolkit = pikota::toolkit;
 
-namespace {
-
-// A long file's overview as far as it is made: in each device column of the box, the range of the
-// blocks of frames that stand there, where the box puts x = frame (0 to the last frame across).
+// In each device column of the box, the range of the blocks of frames that stand there, where the box
+// puts x = frame (0 to the last frame across).
 void DrawOverview(const Track& track, const TrackControls& ui) {
     const WaveSource& source = *track.Source;
     const auto [top, bottom] = VerticalRange(track.FullScale);
@@ -44,8 +42,6 @@ void DrawOverview(const Track& track, const TrackControls& ui) {
     ui.box->cls();
     ui.box->drawColumns(ranges, top, bottom, ui.color);
 }
-
-} // namespace
 
 void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path) {
     ReadWaveFile(track, path, [&ui](const QString& label) { ui.lblTime->setText(label); });

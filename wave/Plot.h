@@ -24,5 +24,7 @@ void PlotWaveform(const Track& track, const TrackControls& ui);
 // how far it is in the label's second line; once the overview is finished, draws it whole, puts the
 // label back and stops.
 void OverviewTick(const Track& track, const TrackControls& ui);
+// Draws a long file's overview as far as it is made, one line per device column of the box as it is now.
+void DrawOverview(const Track& track, const TrackControls& ui);
 // Ends the making of the track's overview, as far as it got, and puts the label back.
 void StopOverview(const Track& track, const TrackControls& ui);

@@ -143,6 +143,16 @@ Error parseCommand(std::string_view text, Command& command) {
             error = expectTail(words, 1, {"length"}, false, command.alias);
         } else if (words.size() >= 3 && is(words[2], "envelope")) {
             command.verb = Verb::Envelope;
+            // The frame to start from, if given, is the last word: up to 18 digits, nothing else.
+            if (words.size() == 4 && !words[3].quoted) {
+                const std::string_view digits = words[3].text;
+                if (digits.empty() || digits.size() > 18 ||
+                    digits.find_first_not_of("0123456789") != std::string_view::npos)
+                    return Error::BadKeyword;
+                for (const char d : digits)
+                    command.frame = command.frame * 10 + (d - '0');
+                words.pop_back();
+            }
             error = expectTail(words, 1, {"envelope"}, false, command.alias);
         } else {
             command.verb = Verb::Position;

@@ -2,6 +2,7 @@
 
 #include "platform/sound/Errors.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,7 @@ namespace pikota::sound {
 //   record A | play A | stop A
 //   seek A to start
 //   save A "PATH"
-//   status A position | status A length | status A envelope
+//   status A position | status A length | status A envelope [F]      F: a frame, in decimal digits
 // Words are separated by one or more blanks (spaces). Keywords are matched exactly. A double quote can
 // only open and close a path; a path can never contain one, so a crafted file name cannot smuggle in
 // another word.
@@ -37,7 +38,8 @@ enum class Verb {
 struct Command {
     Verb verb = Verb::Close;
     std::string alias;
-    std::string path; // OpenFile and Save only, without its quotes
+    std::string path;       // OpenFile and Save only, without its quotes
+    std::int64_t frame = 0; // Envelope only: from where
 };
 
 // Parses one command text. On failure returns the error and leaves `command` unspecified.

@@ -198,63 +198,9 @@ void Recorder::capture(const std::int16_t* in, std::size_t frames) {
     const std::size_t fits = std::min(frames, ring_.writable() / kChannels);
     const std::size_t pushed = ring_.push(in, fits * kChannels) / kChannels;
     captured_.fetch_add(static_cast<std::int64_t>(pushed), std::memory_order_release);
-    addToEnvelope(in, pushed);
+    envelope_.add(in, pushed, kChannels);
     if (pushed < frames)
         fail(Error::RecordingFellBehind); // what came before is kept; a hole is never recorded over
-}
-
-namespace {
-
-std::uint32_t packBlock(std::int16_t low, std::int16_t high) {
-    return static_cast<std::uint32_t>(static_cast<std::uint16_t>(low)) << 16 |
-           static_cast<std::uint16_t>(high);
-}
-std::int16_t lowOf(std::uint32_t block) { return static_cast<std::int16_t>(block >> 16); }
-std::int16_t highOf(std::uint32_t block) { return static_cast<std::int16_t>(block & 0xffff); }
-
-} // namespace
-
-void Recorder::addToEnvelope(const std::int16_t* in, std::size_t frames) {
-    for (std::size_t i = 0; i < frames; ++i) {
-        const std::int16_t left = in[i * kChannels];
-        blockLow_ = std::min(blockLow_, left);
-        blockHigh_ = std::max(blockHigh_, left);
-        if (++blockFrames_ < kEnvelopeFrames)
-            continue;
-        const std::int64_t done = blocksDone_.load(std::memory_order_relaxed);
-        blocks_[static_cast<std::size_t>(done) % kEnvelopeBlocks].store(packBlock(blockLow_, blockHigh_),
-                                                                        std::memory_order_relaxed);
-        blocksDone_.store(done + 1, std::memory_order_release);
-        blockFrames_ = 0;
-        blockLow_ = INT16_MAX;
-        blockHigh_ = INT16_MIN;
-    }
-}
-
-Recorder::Envelope Recorder::envelopeSinceLastCall(std::size_t most) {
-    const std::int64_t done = blocksDone_.load(std::memory_order_acquire);
-    // A reader that fell behind skips what the ring no longer holds, and keeps off the blocks the
-    // callback may be overwriting while it reads.
-    constexpr std::int64_t kept = kEnvelopeBlocks - 64;
-    const std::int64_t from = std::max(blocksRead_, done - kept);
-    blocksRead_ = done;
-    std::int64_t per = 1;
-    while ((done - from + per - 1) / per > static_cast<std::int64_t>(std::max<std::size_t>(most, 1)))
-        per *= 2;
-    Envelope envelope;
-    envelope.first = from * kEnvelopeFrames;
-    envelope.framesPerStep = per * kEnvelopeFrames;
-    for (std::int64_t step = from; step < done; step += per) {
-        std::int16_t low = INT16_MAX, high = INT16_MIN;
-        for (std::int64_t b = step; b < std::min(step + per, done); ++b) {
-            const std::uint32_t block =
-                blocks_[static_cast<std::size_t>(b) % kEnvelopeBlocks].load(std::memory_order_relaxed);
-            low = std::min(low, lowOf(block));
-            high = std::max(high, highOf(block));
-        }
-        envelope.steps.emplace_back(low, high);
-    }
-    return envelope;
 }
 
 void Recorder::writeHeader() {

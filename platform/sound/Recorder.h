@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/sound/Engine.h"
+#include "platform/sound/EnvelopeRing.h"
 #include "platform/sound/SpscRing.h"
 #include "platform/sound/WorkerThread.h"
 
@@ -61,24 +62,10 @@ public:
 
     void capture(const std::int16_t* in, std::size_t frames) override;
 
-    // The left channel as it arrives, for a live view: the lowest and the highest sample of each block of
-    // kEnvelopeFrames frames (10 ms) that is kept, the last kEnvelopeBlocks blocks of them. capture()
-    // writes it and any one other thread reads it, without a lock: it never holds up the audio callback
-    // or the writer.
-    static constexpr std::int64_t kEnvelopeFrames = 441;
-    static constexpr std::size_t kEnvelopeBlocks = 4096; // 41 s
-    struct Envelope {
-        std::int64_t first = 0;                                   // the frame at which the first step begins
-        std::int64_t framesPerStep = kEnvelopeFrames;             // a whole number of blocks
-        std::vector<std::pair<std::int16_t, std::int16_t>> steps; // lowest and highest sample of each
-    };
-    // The blocks completed since the last call, in at most `most` steps: when more arrived, they are
-    // merged in twos, fours, ... Blocks older than the ones kept are left out (`first` says where the
-    // steps begin).
-    Envelope envelopeSinceLastCall(std::size_t most);
+    // The left channel as it arrives, for a live view. capture() fills it; any one other thread reads it.
+    const EnvelopeRing& envelope() const { return envelope_; }
 
 private:
-    void addToEnvelope(const std::int16_t* in, std::size_t frames);
     void writeLoop();
     bool drain();
     void fail(Error reason);
@@ -95,13 +82,7 @@ private:
     std::atomic<std::int64_t> captured_{0};
     std::atomic<std::int64_t> kept_; // frames in the file when writing failed; unbounded before
     std::atomic<std::int32_t> failure_{0};
-    // The envelope: blocks as (lowest << 16 | highest) in a ring, the block being filled by capture(),
-    // and the first block the reader has not had yet.
-    std::array<std::atomic<std::uint32_t>, kEnvelopeBlocks> blocks_{};
-    std::atomic<std::int64_t> blocksDone_{0};
-    std::int64_t blockFrames_ = 0;
-    std::int16_t blockLow_ = INT16_MAX, blockHigh_ = INT16_MIN;
-    std::int64_t blocksRead_ = 0;
+    EnvelopeRing envelope_;
 };
 
 } // namespace pikota::sound

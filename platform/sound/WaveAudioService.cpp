@@ -25,7 +25,7 @@ constexpr std::size_t kEnvelopeSteps = 15;
 
 // "first framesPerStep rate low high low high ...": where the steps begin, in frames, how many frames
 // each covers, the frames per second, and the lowest and highest left sample of each step.
-std::string envelopeText(const Recorder::Envelope& envelope) {
+std::string envelopeText(const EnvelopeRing::Envelope& envelope) {
     std::string text = std::to_string(envelope.first) + ' ' + std::to_string(envelope.framesPerStep) + ' ' +
                        std::to_string(Recorder::kRate);
     for (const auto& [low, high] : envelope.steps)
@@ -186,7 +186,7 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
             toMilliseconds(command.verb == Verb::Position ? position() : length(), device.rate()));
         return Error::None;
     case Verb::Envelope:
-        reply = envelopeText(device.recorder->envelopeSinceLastCall(kEnvelopeSteps));
+        reply = envelopeText(device.recorder->envelope().read(command.frame, kEnvelopeSteps));
         return Error::None;
     case Verb::OpenNew:
     case Verb::OpenFile:

@@ -16,9 +16,11 @@ namespace pikota::sound {
 //   being heard; once playback has reached the end, position and length are the same text and
 //   "play" plays nothing until "seek wfile to start".
 // - "stop" keeps the position, "seek wfile to start" stops and goes back to 0, "play" resumes.
-// - While a recording is open, "status wfile envelope" answers what arrived since the last time it was
-//   asked: "first framesPerStep rate low high low high ...", at most 15 steps of the left channel's lowest
-//   and highest sample (see Recorder::envelopeSinceLastCall); on a file it fails with NotARecording.
+// - While a recording is open, "status wfile envelope F" answers what arrived from frame F on (from the
+//   start without F): "first framesPerStep rate low high low high ...", at most 15 whole steps of the
+//   left channel's lowest and highest sample (see EnvelopeRing::read), so that the next ask goes on from
+//   first + steps x framesPerStep; asking twice gives the same answer. On a file it fails with
+//   NotARecording.
 // - A recording records, after a stop, on at its end. It can be played back (not while it records),
 //   saved any number of times (not while it records) and is discarded by "close".
 // - Commands the state does not allow fail with their own code and change nothing; "close wfile" with

@@ -243,18 +243,21 @@ void PictureBox::renderOps(QImage& image, std::size_t first) const {
     }
 }
 
-void PictureBox::rebuildCanvas() {
+bool PictureBox::rebuildCanvas() {
     const QSize device = deviceSize();
     if (device.isEmpty()) {
+        const bool resized = !canvas_.isNull();
         canvas_ = QImage();
-        return;
+        return resized;
     }
     // The image is kept while the box keeps its size: erasing happens ten times a second while a
     // track plays.
-    if (canvas_.size() != device)
+    const bool resized = canvas_.size() != device;
+    if (resized)
         canvas_ = QImage(device, QImage::Format_RGB32);
     canvas_.fill(back_);
     renderOps(canvas_, 0);
+    return resized;
 }
 
 LineShape& PictureBox::addLine(double x1, double y1, double x2, double y2, Qt::PenStyle style, int width,
@@ -266,8 +269,8 @@ LineShape& PictureBox::addLine(double x1, double y1, double x2, double y2, Qt::P
 
 void PictureBox::paintEvent(QPaintEvent*) {
     // The screen's pixel ratio may have changed (the window went to another screen).
-    if (canvas_.size() != deviceSize())
-        rebuildCanvas();
+    if (canvas_.size() != deviceSize() && rebuildCanvas())
+        emit deviceSizeChanged();
     QPainter painter(this);
     // Everything is painted in device pixels, from the device pixel where the window's painting
     // clips the box: one image pixel to one device pixel, so nothing is scaled or smoothed.
@@ -348,7 +351,8 @@ void PictureBox::dropEvent(QDropEvent* event) {
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    rebuildCanvas();
+    if (rebuildCanvas())
+        emit deviceSizeChanged();
 }
 
 } // namespace pikota::toolkit

@@ -131,6 +131,10 @@ signals:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     // A local file was dropped onto the box and the drop filter took it.
     void fileDropped(const QString& path);
+    // The box's size in device pixels changed (it was resized, or its window went to a screen of another
+    // pixel ratio). What was drawn is mapped to the new pixels; whoever drew one line per device column
+    // draws it again for the new columns.
+    void deviceSizeChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -169,7 +173,8 @@ private:
         bool twips_;
         double x1_, y1_, spanX_, spanY_, lastX_, lastY_, perLogicalX_, perLogicalY_;
     };
-    void rebuildCanvas();
+    // Fills the kept image anew at the box's device size; true when that size changed.
+    bool rebuildCanvas();
     // Draws ops_[first] and every op after it into an image that covers the box.
     void renderOps(QImage& image, std::size_t first) const;
     // Repaints the strip of the box that a line shape from a to b covers.

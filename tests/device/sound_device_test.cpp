@@ -309,9 +309,9 @@ TEST_F(SoundDevice, RecordsTheInputSavesItAndKeepsIt) {
     EXPECT_FALSE(std::filesystem::exists(folder.file("late.wav")));
 }
 
-// The live view's envelope: the left channel's lowest and highest sample per 10 ms block, what arrived
-// since the last ask, merged when more came than a reply holds.
-TEST_F(SoundDevice, TheEnvelopeSaysWhatArrivedSinceTheLastAsk) {
+// The live view's envelope: the left channel's lowest and highest sample per 10 ms block, from the frame
+// asked for on, merged when more came than a reply holds; asking again gives the same answer.
+TEST_F(SoundDevice, TheEnvelopeSaysWhatArrivedFromTheFrameAskedFor) {
     // Block b of the left channel runs from 1000 (b % 10) to 1000 (b % 10) + 440; the right channel is
     // its mirror, never seen in the envelope.
     engine->setInputSignal([](double seconds, int channel) {
@@ -320,22 +320,28 @@ TEST_F(SoundDevice, TheEnvelopeSaysWhatArrivedSinceTheLastAsk) {
         return (channel == 0 ? left : -left - 1) / 32767.0;
     });
     ASSERT_EQ(send("open new type waveaudio alias wfile"), 0);
-    const std::pair<std::chrono::milliseconds, std::string> story[] = {
-        {0ms, "0 441 44100"}, // nothing yet
-        {100ms, "0 441 44100 0 440 1000 1440 2000 2440 3000 3440 4000 4440 5000 5440 6000 6440 7000 7440 "
-                "8000 8440 9000 9440"},
-        {0ms, "4410 441 44100"},
-        // A second not asked for: 100 blocks in 13 steps of 8 blocks, the last one of 4.
-        {1000ms,
+    const std::tuple<std::chrono::milliseconds, int, std::string> story[] = {
+        {0ms, 0, "0 441 44100"}, // nothing yet
+        {100ms, 0,
+         "0 441 44100 0 440 1000 1440 2000 2440 3000 3440 4000 4440 5000 5440 6000 6440 7000 7440 "
+         "8000 8440 9000 9440"},
+        {0ms, 0,
+         "0 441 44100 0 440 1000 1440 2000 2440 3000 3440 4000 4440 5000 5440 6000 6440 7000 7440 "
+         "8000 8440 9000 9440"}, // the same again
+        {0ms, 4410, "4410 441 44100"},
+        // A second not asked for: 100 blocks in 12 whole steps of 8, and the 4 left over at the next ask.
+        {1000ms, 4410,
          "4410 3528 44100 0 7440 0 9440 0 9440 0 9440 2000 9440 0 7440 0 9440 0 9440 0 9440 2000 9440 "
-         "0 7440 0 9440 6000 9440"},
-        {5ms, "48510 441 44100"}, // no block complete yet
-        {10ms, "48510 441 44100 0 440"},
+         "0 7440 0 9440"},
+        {0ms, 46746, "46746 441 44100 6000 6440 7000 7440 8000 8440 9000 9440"},
+        {5ms, 48510, "48510 441 44100"}, // no block complete yet
+        {10ms, 48510, "48510 441 44100 0 440"},
     };
     ASSERT_EQ(send("record wfile"), 0);
-    for (const auto& [time, envelope] : story) {
+    for (const auto& [time, from, envelope] : story) {
         engine->advance(time);
-        EXPECT_EQ(status("envelope"), envelope) << "after " << time.count() << " ms more";
+        EXPECT_EQ(status(("envelope " + std::to_string(from)).c_str()), envelope)
+            << "after " << time.count() << " ms more";
         EXPECT_LT(reply.size(), 256u);
     }
     EXPECT_EQ(send("close wfile"), 0);

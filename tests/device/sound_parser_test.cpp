@@ -36,6 +36,7 @@ TEST(SoundParser, AcceptsTheVocabulary) {
         {"status wfile position", Verb::Position, ""},
         {"status wfile length", Verb::Length, ""},
         {"status wfile envelope", Verb::Envelope, ""},
+        {"status wfile envelope 4410", Verb::Envelope, ""},
         {"  play   wfile  ", Verb::Play, ""},
     };
     for (const Accepted& c : cases) {
@@ -45,6 +46,9 @@ TEST(SoundParser, AcceptsTheVocabulary) {
         EXPECT_EQ(command.alias, "wfile") << c.text;
         EXPECT_EQ(command.path, c.path) << c.text;
     }
+    Command envelope;
+    ASSERT_EQ(parseCommand("status wfile envelope 123456789012345678", envelope), Error::None);
+    EXPECT_EQ(envelope.frame, 123456789012345678);
 }
 
 struct Refused {
@@ -64,6 +68,10 @@ TEST(SoundParser, RefusesEverythingElseWithItsOwnCode) {
         {"status wfile", Error::MissingWord},
         {"status wfile mode", Error::BadKeyword},
         {"status wfile position length", Error::ExtraWords},
+        {"status wfile envelope -1", Error::BadKeyword},
+        {"status wfile envelope 1234567890123456789", Error::BadKeyword},
+        {"status wfile envelope \"441\"", Error::ExtraWords},
+        {"status wfile envelope 441 882", Error::ExtraWords},
         {"set wfile time format frames", Error::BadKeyword},
         {"set wfile time format", Error::MissingWord},
         {"seek wfile to end", Error::BadKeyword},

@@ -91,9 +91,9 @@ TEST_F(Recording, AnEmptyRecordingIsSavedAndPainted) {
 
 // Between "●" and Stop the track shows what arrives, every 100 ms on a timer of its own: the input's
 // level on the saved drawing's scale, growing from the left; the label says it records and for how long,
-// and says so when the input clips or has been silent for 3 s. A cancelled save keeps the picture and says
-// the recording is not saved, and the box keeps the scale of the file loaded before, in which a click is
-// taken; a save replaces the picture with the saved file's drawing.
+// and says so when the input clips (until 2 s after the clip) or has been silent for 3 s. A cancelled save
+// keeps the picture and says the recording is not saved, and the box keeps the scale of the file loaded
+// before, in which a click is taken; a save replaces the picture with the saved file's drawing.
 TEST_F(Recording, TheTrackShowsTheRecordingWhileItIsMade) {
     enum class Input { Tone, Clipping, Silent };
     std::atomic<Input> input = Input::Tone;
@@ -145,7 +145,11 @@ TEST_F(Recording, TheTrackShowsTheRecordingWhileItIsMade) {
     tick(1);
     EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 2.1秒\n") + LiveView::kClipping);
     input = Input::Silent;
-    tick(29);
+    tick(19); // a clip is said for 2 s after it
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 4秒\n") + LiveView::kClipping);
+    tick(1);
+    EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 4.1秒"));
+    tick(9);
     EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 5秒"));
     tick(1); // 3 s of silence
     EXPECT_EQ(form.lblTime1->text(), QStringLiteral("録音中　　 5.1秒\n") + LiveView::kSilent);
@@ -157,6 +161,21 @@ TEST_F(Recording, TheTrackShowsTheRecordingWhileItIsMade) {
     EXPECT_EQ(form.Picture1->drawing().size(), drawn);
     QTest::mouseClick(form.Picture1, Qt::LeftButton, {}, form.Picture1->rect().center());
     EXPECT_NEAR(form.track1.Cursor, 500, 3) << "in the earlier file's samples, not in device columns";
+    // The box twice as wide in device pixels, as on a screen of twice the ratio: the picture is drawn again
+    // for its columns, without stripes.
+    form.Picture1->resize(form.Picture1->width() * 2, form.Picture1->height());
+    const QImage wide = form.Picture1->canvas();
+    int blueColumns = 0, lastBlue = -1;
+    for (int x = 0; x < wide.width(); ++x)
+        for (int y = 0; y < wide.height(); ++y)
+            if (wide.pixel(x, y) == qRgb(0, 0, 255)) {
+                ++blueColumns;
+                lastBlue = x;
+                break;
+            }
+    EXPECT_GT(lastBlue, 2 * after1s * 4);
+    EXPECT_EQ(blueColumns, lastBlue + 1);
+    form.Picture1->resize(form.Picture1->width() / 2, form.Picture1->height());
 
     dialogAnswers = {dir.filePath(QStringLiteral("saved.wav"))};
     form.cmdStop1_Click();
