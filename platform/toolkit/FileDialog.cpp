@@ -14,12 +14,36 @@ CommonDialog::Seam& seam() {
     static CommonDialog::Seam instance;
     return instance;
 }
+} // namespace
+
 // Qt's dialog reads double quotes in the name field as a list of names ("a" "b"), so a name typed
 // with a quote in it would reach the caller cut up, as another file in another folder. The program
 // takes one file at a time: whatever is typed is that one name, exactly as typed.
-class OneNameDialog : public QFileDialog {
+class CommonDialog::Dialog : public QFileDialog {
 public:
     using QFileDialog::QFileDialog;
+
+    // In the mode asked for. Only a change is made: each makes Qt build the dialog's buttons again, which
+    // costs memory that it keeps.
+    void setMode(Mode mode) {
+        if (mode_ == mode)
+            return;
+        mode_ = mode;
+        setAcceptMode(mode == Mode::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        setFileMode(mode == Mode::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    }
+
+    // Ready for another showing: nothing typed yet, `name` offered (or no name at all).
+    void offer(const QString& name) {
+        typed_.clear();
+        if (!name.isEmpty()) {
+            const QFileInfo last(name);
+            setDirectory(last.absolutePath());
+            selectFile(last.fileName());
+        } else if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+            edit->clear();
+        }
+    }
 
     // The chosen path, or empty when the dialog was not accepted.
     QString chosen() const {
@@ -60,9 +84,11 @@ public:
 
 private:
     QString typed_;
+    std::optional<Mode> mode_;
 };
 
-} // namespace
+CommonDialog::CommonDialog() = default;
+CommonDialog::~CommonDialog() { delete dialog_; }
 
 void CommonDialog::setSeam(Seam s) { seam() = std::move(s); }
 
@@ -89,20 +115,17 @@ void CommonDialog::show(Mode mode, QWidget* parent) {
     if (seam()) {
         chosen = seam()({mode, Filter, FileName});
     } else {
-        OneNameDialog dialog(parent);
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        // The caller asks before replacing a file; the dialog must not ask as well.
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        dialog.setAcceptMode(mode == Mode::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-        dialog.setFileMode(mode == Mode::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-        const QStringList filters = nameFilters(Filter);
-        if (!filters.isEmpty())
-            dialog.setNameFilters(filters);
-        if (!FileName.isEmpty()) {
-            const QFileInfo last(FileName);
-            dialog.setDirectory(last.absolutePath());
-            dialog.selectFile(last.fileName());
+        if (!dialog_) {
+            dialog_ = new Dialog(parent);
+            dialog_->setOption(QFileDialog::DontUseNativeDialog);
+            // The caller asks before replacing a file; the dialog must not ask as well.
+            dialog_->setOption(QFileDialog::DontConfirmOverwrite);
         }
+        Dialog& dialog = *dialog_;
+        dialog.setMode(mode);
+        const QStringList filters = nameFilters(Filter);
+        dialog.setNameFilters(filters.isEmpty() ? QStringList{QStringLiteral("*")} : filters);
+        dialog.offer(FileName);
         dialog.exec();
         if (const QString path = dialog.chosen(); !path.isEmpty())
             chosen = path;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -17,17 +18,23 @@ public:
 };
 
 // The window's one open/save file dialog. It keeps the name chosen last and
-// offers it at the next showing, whichever track or mode used it.
+// offers it at the next showing, whichever track or mode used it. It is one
+// dialog for its whole life, made at its first showing and shown again each
+// time: a dialog made anew for every showing costs memory that Qt never gives
+// back.
 class CommonDialog {
 public:
     enum class Mode { Open, Save };
+
+    CommonDialog();
+    ~CommonDialog();
+    CommonDialog(const CommonDialog&) = delete;
+    CommonDialog& operator=(const CommonDialog&) = delete;
 
     // Report a cancel as CancelError instead of returning with an empty name.
     bool CancelError = false;
     // Entries of a label and a pattern, all joined by "|": "WAVE (*.wav)|*.wav".
     QString Filter;
-    // A further option; kept for the callers' sake, the dialog does not use it.
-    int Flags = 0;
     // The full path of the file chosen last.
     QString FileName;
 
@@ -48,6 +55,10 @@ public:
 
 private:
     void show(Mode mode, QWidget* parent);
+
+    class Dialog;
+    // A child of the first showing's parent, which may delete it first.
+    QPointer<Dialog> dialog_;
 };
 
 } // namespace pikota::toolkit
