@@ -5,6 +5,7 @@
 #include "platform/toolkit/Artwork.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureButton.h"
+#include "platform/toolkit/Twips.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -18,15 +19,11 @@
 #include <stdexcept>
 
 namespace toolkit = pikota::toolkit;
+using toolkit::twips;
 
 using pikota::registry::HKEY_LOCAL_MACHINE;
 
 namespace {
-
-// Layout positions are in twips, 15 to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
-}
 
 QFont gothic(double points) {
     QFont font;

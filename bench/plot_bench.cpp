@@ -57,11 +57,13 @@ int main(int argc, char** argv) {
             static_cast<std::int16_t>(30000 * std::sin(i * 2 * M_PI * 440 / 44100.0));
 
     PlotWaveform(track, ui); // gives the box its scale; warms up both paths
-    // The raw job: the same points, already in pixels, in one call.
+    // The raw job: the same points, already in pixels (sample 0 to the last on the first column to the
+    // last, +32768 to -32768 on the first row to the last), in one call.
     std::vector<QPoint> pixels;
+    const QSize device = ui.box->canvas().size();
     for (int i = 0; i <= kLastSampleIndex; i += 5) {
-        const QPointF p = ui.box->toDevice({double(i), double((*track.LeftSamples)[std::size_t(i)])});
-        pixels.emplace_back(int(std::floor(p.x())), int(std::floor(p.y())));
+        const double y = (32768.0 - (*track.LeftSamples)[std::size_t(i)]) * (device.height() - 1) / 65536.0;
+        pixels.emplace_back(int(double(i) * (device.width() - 1) / kLastSampleIndex), int(std::floor(y)));
     }
     QImage raw(ui.box->canvas().size(), QImage::Format_RGB32);
 

@@ -6,6 +6,7 @@
 #include "platform/toolkit/Label.h"
 #include "platform/toolkit/PictureBox.h"
 #include "platform/toolkit/PictureButton.h"
+#include "platform/toolkit/Twips.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -15,13 +16,9 @@
 #include <QTimer>
 
 namespace toolkit = pikota::toolkit;
+using toolkit::twips;
 
 namespace {
-
-// Layout positions are in twips, 15 to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
-}
 
 constexpr int kFrame2Left = 5880;
 const QColor kTrack1Colour(0, 0, 255);

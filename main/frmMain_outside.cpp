@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 void frmMain::LoadFromOutside(Track& track, const TrackControls& ui, const QString& path) {
-    const QString why = LoadFile(track, ui, path, spare);
+    const QString why = TryLoadFile(track, ui, path, spare);
     if (!why.isEmpty())
         ShowCannotLoad(path, why, this);
 }

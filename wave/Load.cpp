@@ -69,7 +69,7 @@ void LoadFile(Track& track, const TrackControls& ui, toolkit::CommonDialog& dial
     }
 }
 
-QString LoadFile(Track& track, const TrackControls& ui, const QString& path, Track& spare) {
+QString TryLoadFile(Track& track, const TrackControls& ui, const QString& path, Track& spare) {
     try {
         // Read with the format this track had (a file without a format chunk reads with it, as it
         // would here), and taken over only once the file has been read whole.

@@ -17,6 +17,6 @@ void LoadFile(Track& track, const TrackControls& ui, pikota::toolkit::CommonDial
 // `spare`'s arrays first, which then change places with the track's, so that a file that cannot be read
 // leaves the track exactly as it was; the reason comes back, in the program's words, to be shown with the
 // file's name, and is empty when the file was loaded. Nothing it meets is thrown on.
-QString LoadFile(Track& track, const TrackControls& ui, const QString& path, Track& spare);
+QString TryLoadFile(Track& track, const TrackControls& ui, const QString& path, Track& spare);
 // Says that the file could not be loaded, and why.
 void ShowCannotLoad(const QString& path, const QString& why, QWidget* parent);

@@ -29,7 +29,6 @@ public:
     constexpr Flag() = default;
     constexpr Flag(bool b) : value_(b ? -1 : 0) {}
     constexpr operator bool() const { return value_ != 0; }
-    constexpr std::int16_t raw() const { return value_; }
 
 private:
     std::int16_t value_ = 0;

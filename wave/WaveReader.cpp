@@ -1,9 +1,9 @@
 #include "wave/WaveReader.h"
 
+#include "platform/files/RegularFile.h"
 #include "wave/WaveSource.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,21 +74,21 @@ std::vector<unsigned char>& BulkBuffer() {
 class InputFile {
 public:
     explicit InputFile(const QString& path) {
-        if (!QFileInfo::exists(path)) {
+        // Taken only if it is a plain file (or a link to one): a named pipe would block the window.
+        const auto opened = pikota::files::openRegularFile(QFile::encodeName(path).toStdString());
+        switch (opened.failure) {
+        case pikota::files::RegularFile::Failure::None:
+            break;
+        case pikota::files::RegularFile::Failure::NotFound:
             throw WaveFileError("file not found", WaveFileError::Problem::NotFound);
-        }
-        // Opened without waiting, and taken only if it is a plain file (or a link to one): a named pipe
-        // would block the open and the window with it, and a device or a folder is no sound file.
-        fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0) {
+        case pikota::files::RegularFile::Failure::NotReadable:
             throw WaveFileError("cannot open file", WaveFileError::Problem::NotReadable);
-        }
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd_, F_SETFL, 0) != 0) {
-            ::close(fd_);
+        case pikota::files::RegularFile::Failure::NotRegular:
             throw WaveFileError("not a plain file", WaveFileError::Problem::NotAFile);
         }
-        length_ = info.st_size;
+        fd_ = opened.fd;
+        struct stat info {};
+        length_ = ::fstat(fd_, &info) == 0 ? info.st_size : 0;
     }
     ~InputFile() {
         if (fd_ >= 0)

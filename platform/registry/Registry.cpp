@@ -111,19 +111,28 @@ std::string FindSystemInfoViewer() {
     return {};
 }
 
+namespace {
+
+// The key a handle stands for: a root key, or one that is open; nothing for any other handle.
+std::optional<KeyPath> resolve(const Hive& h, HKEY handle) {
+    if (isRoot(handle))
+        return KeyPath{handle, {}};
+    if (const auto it = h.open.find(handle); it != h.open.end())
+        return it->second;
+    return std::nullopt;
+}
+
+} // namespace
+
 LONG RegOpenKeyEx(HKEY root, const char* subKey, DWORD, DWORD, HKEY* result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     Hive& h = hive();
     std::lock_guard lock(h.mutex);
-    KeyPath key;
-    if (isRoot(root)) {
-        key = {root, {}};
-    } else if (const auto it = h.open.find(root); it != h.open.end()) {
-        key = it->second;
-    } else {
+    std::optional<KeyPath> parent = resolve(h, root);
+    if (!parent)
         return ERROR_INVALID_HANDLE;
-    }
+    KeyPath key = std::move(*parent);
     if (subKey && *subKey) {
         if (!key.name.empty())
             key.name += '\\';
@@ -142,15 +151,10 @@ LONG RegQueryValueEx(HKEY key, const char* valueName, DWORD* type, unsigned char
         return ERROR_INVALID_PARAMETER;
     Hive& h = hive();
     std::lock_guard lock(h.mutex);
-    KeyPath path;
-    if (isRoot(key)) {
-        path = {key, {}};
-    } else if (const auto it = h.open.find(key); it != h.open.end()) {
-        path = it->second;
-    } else {
+    const std::optional<KeyPath> path = resolve(h, key);
+    if (!path)
         return ERROR_INVALID_HANDLE;
-    }
-    const std::optional<Value> value = lookUp(h, path, folded(valueName ? valueName : ""));
+    const std::optional<Value> value = lookUp(h, *path, folded(valueName ? valueName : ""));
     if (!value)
         return ERROR_FILE_NOT_FOUND;
     const auto size = static_cast<DWORD>(value->data.size());

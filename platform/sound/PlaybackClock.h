@@ -38,7 +38,6 @@ public:
 
     // The stream holds data up to `end` (it moves back when a flush throws data away).
     void setWritten(double end) { written_ = end; }
-    double written() const { return written_; }
 
     // The stream is let go at `now`, from where it was written up to (it starts with what is written
     // after this call). Earlier answers no longer count.

@@ -165,7 +165,7 @@ Error Recorder::start(Stream& stream) {
     if (saved_) {
         // What comes now is in no save: the file's name says so again, on the disk, before anything
         // is recorded, or a crash would leave it to be cleared away as saved.
-        if (!markRecording(fd_, path_, false) || !syncFolder(folderOf(path_)))
+        if (!markUnsaved(fd_, path_) || !syncFolder(folderOf(path_)))
             return Error::RecordingFileFailed;
         saved_ = false;
     }
@@ -302,7 +302,7 @@ Error Recorder::save(const std::string& path) {
     // never leave a recording named saved beside a save that was lost. If that cannot be made sure, the
     // save stands and the recording stays unsaved.
     if (!saved_ && syncFolder(folder))
-        saved_ = markRecording(fd_, path_, true);
+        saved_ = markSaved(fd_, path_);
     return Error::None;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/sound/RecordingsFolder.h"
 
+#include "platform/files/RegularFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -91,11 +93,10 @@ void forEachFreeRecording(const std::string& folder, Wanted wanted, int lock, Ta
         if (!wanted(std::string_view(entry->d_name)))
             continue;
         const std::string path = folder + "/" + entry->d_name;
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+        const int fd = files::openRegularFile(path, false).fd;
         if (fd < 0)
             continue;
-        struct stat st {};
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, lock | LOCK_NB) == 0)
+        if (flock(fd, lock | LOCK_NB) == 0)
             take(path, fd);
         close(fd);
     }
@@ -161,7 +162,9 @@ int createRecordingFile(std::string& path) {
     return -1;
 }
 
-bool markRecording(int fd, std::string& path, bool saved) {
+namespace {
+
+bool mark(int fd, std::string& path, bool saved) {
     if (!names(path, fd))
         return !saved;
     if (isSavedName(path) == saved)
@@ -170,6 +173,12 @@ bool markRecording(int fd, std::string& path, bool saved) {
     const std::string stem = old.substr(0, old.size() - (saved ? kUnsavedEnd : kSavedEnd).size());
     return renameToFreeName(old, stem, saved ? kSavedEnd : kUnsavedEnd, path);
 }
+
+} // namespace
+
+bool markSaved(int fd, std::string& path) { return mark(fd, path, true); }
+
+bool markUnsaved(int fd, std::string& path) { return mark(fd, path, false); }
 
 void removeRecording(int fd, const std::string& path) {
     if (names(path, fd))

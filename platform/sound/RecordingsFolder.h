@@ -22,12 +22,13 @@ std::vector<std::string> unsavedRecordings();
 // recordings that no program holds any more are deleted first.
 int createRecordingFile(std::string& path);
 
-// Renames the recording whose descriptor is `fd` so that its name says whether a save has everything it
-// holds, and sets `path` to the new name; nothing is done when the name says so already. Only the name
-// changes (its lock stays), and nothing is synced to the disk. False when it could not be renamed. A
-// file that `path` no longer names (the user moved or replaced it) is left alone: nothing of it can pass
-// for saved then, so only marking it saved fails.
-bool markRecording(int fd, std::string& path, bool saved);
+// Renames the recording whose descriptor is `fd` so that its name says that a save has everything it
+// holds (markSaved) or not (markUnsaved), and sets `path` to the new name; nothing is done when the name
+// says so already. Only the name changes (its lock stays), and nothing is synced to the disk. False when
+// it could not be renamed. A file that `path` no longer names (the user moved or replaced it) is left
+// alone: nothing of it can pass for saved then, so only markSaved fails.
+bool markSaved(int fd, std::string& path);
+bool markUnsaved(int fd, std::string& path);
 
 // Deletes the recording's file, if `path` still names the file of `fd`.
 void removeRecording(int fd, const std::string& path);

@@ -1,16 +1,13 @@
 #include "platform/sound/WaveAudioService.h"
 
+#include "platform/files/RegularFile.h"
 #include "platform/sound/Player.h"
 #include "platform/sound/PulseEngine.h"
 #include "platform/sound/Recorder.h"
 
 #include <sndfile.h>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace pikota::sound {
 
@@ -196,16 +193,16 @@ Error WaveAudioService::execute(const Command& command, std::string& reply) {
 }
 
 Error WaveAudioService::openFile(const std::string& path) {
-    // Opened without waiting and looked at before anything reads it: a named pipe, a device or a folder
-    // is refused at once instead of blocking the open or the read.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? Error::FileNotFound
-               : errno == EISDIR                   ? Error::NotAudio
-                                                   : Error::FileNotReadable;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
-        close(fd);
+    // A named pipe, a device or a folder is refused at once instead of blocking the open or the read.
+    const auto [fd, failure] = files::openRegularFile(path);
+    switch (failure) {
+    case files::RegularFile::Failure::None:
+        break;
+    case files::RegularFile::Failure::NotFound:
+        return Error::FileNotFound;
+    case files::RegularFile::Failure::NotReadable:
+        return Error::FileNotReadable;
+    case files::RegularFile::Failure::NotRegular:
         return Error::NotAudio;
     }
     SF_INFO format{};

@@ -115,8 +115,6 @@ PictureBox::Mapper::Mapper(const Scale& s, QSize logical, QSize image)
 
 QPointF PictureBox::toPixel(QPointF user) const { return Mapper(scale_, size(), size())(user); }
 
-QPointF PictureBox::toDevice(QPointF user) const { return Mapper(scale_, size(), canvas_.size())(user); }
-
 QSize PictureBox::deviceSize() const {
     const qreal ratio = devicePixelRatioF();
     const QPoint at = mapTo(window(), QPoint(0, 0));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/toolkit/Twips.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPointF>
@@ -66,9 +68,6 @@ public:
         int scale; // index into the scales the box has had since the last erase
     };
 
-    // The unit before any scale is set: 15 twips to a pixel.
-    static constexpr double kTwipsPerPixel = 15.0;
-
     explicit PictureBox(QWidget* parent = nullptr);
     ~PictureBox() override;
 
@@ -115,10 +114,9 @@ public:
     const std::vector<std::unique_ptr<LineShape>>& lines() const { return lines_; }
 
     // From user units to the box's logical pixels and back; a mouse position maps through the pixel
-    // under it. Drawing goes to device pixels: toDevice gives where a user point falls in the canvas.
+    // under it.
     QPointF toPixel(QPointF user) const;
     QPointF toUser(QPointF pixel) const;
-    QPointF toDevice(QPointF user) const;
 
     // Files dragged onto the box: a drag of one local file is taken when `accepts`
     // says yes to its path, asked as the drag enters, moves and drops, and the drop

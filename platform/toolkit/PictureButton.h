@@ -29,7 +29,6 @@ class ArtPicture : public QWidget {
 
 public:
     ArtPicture(const QImage& art, QWidget* parent);
-    const QImage& art() const { return art_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,6 +1,7 @@
 // The drawing surface, line shapes, message boxes and the file dialog.
 #include "platform/toolkit/Artwork.h"
 #include "platform/toolkit/FileDialog.h"
+#include "platform/toolkit/Label.h"
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
 #include "platform/toolkit/PictureButton.h"
@@ -44,10 +45,12 @@ struct Box {
     // The colour of a device pixel of the kept drawing.
     QRgb at(int x, int y) const { return box->canvas().pixel(x, y) | 0xff000000; }
     QRgb at(QPoint p) const { return at(p.x(), p.y()); }
-    // The device pixel a user point falls on.
+    // The device pixel a user point falls on: the scale's left and top on the first column and row, its
+    // right and bottom on the last.
     QPoint dev(QPointF user) const {
-        const QPointF p = box->toDevice(user);
-        return {int(std::floor(p.x() + 1e-6)), int(std::floor(p.y() + 1e-6))};
+        const double x = (user.x() - box->scaleLeft()) * last() / box->scaleWidth();
+        const double y = (user.y() - box->scaleTop()) * bottom() / box->scaleHeight();
+        return {int(std::floor(x + 1e-6)), int(std::floor(y + 1e-6))};
     }
     int last() const { return box->canvas().width() - 1; }
     int bottom() const { return box->canvas().height() - 1; }
@@ -301,6 +304,31 @@ TEST(PictureBoxPixels, StrokesAreOneDevicePixelWideAtTheScreensRatio) {
     EXPECT_FLOAT_EQ(spy[0][2].toFloat(), 0.0f);
     EXPECT_FLOAT_EQ(spy[1][2].toFloat(), float(172 * 1000.0 / 344));
     EXPECT_FLOAT_EQ(spy[2][2].toFloat(), 1000.0f);
+}
+
+// A label paints what its parent shows behind it to the last device pixel it covers: at 1.25 and 1.5 its
+// edges fall between device pixels, and the window rounds each of them.
+TEST(LabelPixels, WhatLiesBehindIsPaintedToTheLastDevicePixel) {
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette palette = window.palette();
+    const QColor green(10, 200, 30);
+    palette.setColor(QPalette::Window, green);
+    window.setPalette(palette);
+    auto* label = new toolkit::Label(&window);
+    label->setGeometry(9, 7, 101, 21);
+    label->setText(QStringLiteral("1"));
+    window.resize(130, 40);
+    window.show();
+    const qreal ratio = window.devicePixelRatioF();
+    QImage shown(QSize(qCeil(130 * ratio), qCeil(40 * ratio)), QImage::Format_RGB32);
+    shown.fill(Qt::magenta); // what nobody painted
+    shown.setDevicePixelRatio(ratio);
+    window.render(&shown);
+    // The label's right half holds no text: every device pixel of it is the parent's.
+    for (int y = qRound(7 * ratio); y < qRound(28 * ratio); ++y)
+        for (int x = qRound(60 * ratio); x < qRound(110 * ratio); ++x)
+            ASSERT_EQ(shown.pixel(x, y), green.rgb()) << x << "," << y;
 }
 
 // Pixel art at a pixel ratio: whole ratios give square blocks, others blocks that differ by at most a pixel;
