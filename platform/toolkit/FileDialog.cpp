@@ -1,5 +1,7 @@
 #include "platform/toolkit/FileDialog.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -53,6 +55,15 @@ public:
             return typed_;
         const QStringList files = selectedFiles();
         return files.isEmpty() ? QString() : files.constFirst();
+    }
+
+    // The dialog is hidden, not destroyed, between showings: the name field's list of completions, a
+    // window of its own, must go with it, or it stays on the screen and takes the next click.
+    void done(int result) override {
+        if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            if (QCompleter* completer = edit->completer())
+                completer->popup()->hide();
+        QFileDialog::done(result);
     }
 
     void accept() override {
