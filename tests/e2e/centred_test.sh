@@ -3,29 +3,16 @@
 # around it (openbox). On a screen too small for it, its frame starts at the screen's edge on that axis,
 # so that the title bar and the menu bar are on the screen.
 # usage: centred_test.sh PIKOTA   (under xvfb-run; QT_SCALE_FACTOR as the test sets it)
-set -euo pipefail
+. "$(dirname "$0")/common.sh"
 pikota=$1
-work=$(mktemp -d)
-wm=
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    [ -n "$wm" ] && kill "$wm" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
+own_home
 openbox --config-file /dev/null >/dev/null 2>&1 &
-wm=$!
+started wm
 for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
 
 "$pikota" >/dev/null 2>&1 &
-pid=$!
+started pid
 win=$(timeout 20 xdotool search --sync --onlyvisible --name '^ピコタ$' | head -1) || fail "no window"
 
 # Where the frame stands, once it stops moving.

@@ -5,30 +5,19 @@
 # play it to the end, and hear it on the sink's monitor.
 # usage: record_play_test.sh PIKOTA WAVPROBE   (under xvfb-run, with PULSE_SERVER set to a server
 # that scripts/sound-server started)
-set -euo pipefail
+. "$(dirname "$0")/common.sh"
 pikota=$1
 probe=$2
-work=$(mktemp -d)
-pid=
-rec=
-cleanup() {
-    [ -n "$rec" ] && kill "$rec" 2>/dev/null || true
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$work/screen.png" 2>/dev/null && cp "$work/screen.png" "${E2E_SCREENSHOT:-/tmp/pikota-e2e-failure.png}" || true
-    exit 1
+on_failure() {
+    import -window root "$work/screen.png" 2>/dev/null && cp "$work/screen.png" "${E2E_SCREENSHOT:-/tmp/pikota-e2e-failure.png}"
 }
 within() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v <= hi) }'; }
 
 "$probe" tone "$work/tone.wav" 1000 1.5
 # A home of its own: no recording left behind by another run is reported at the start.
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
+own_home
 "$pikota" &
-pid=$!
+started pid
 win=$(timeout 20 xdotool search --sync --name '^ピコタ$' | head -1) || fail "no window"
 sleep 1
 # Controls are placed in the client area below the menu bar.
@@ -134,7 +123,7 @@ done
 # By name (pipewire-pulse takes @DEFAULT_MONITOR@ for the default source), with a short buffer
 # (by default parecord holds about 2 s, which is lost when it is stopped).
 parecord --device=pikota_out.monitor --latency-msec=20 --file-format=wav "$work/heard.wav" &
-rec=$!
+started rec
 sleep 0.5
 press 631 "$row"
 sleep 0.5

@@ -6,26 +6,15 @@
 # the tones)
 # sway refuses to run as root: as root it runs as the unprivileged user nobody, and the program reaches
 # its socket.
-set -euo pipefail
+. "$(dirname "$0")/common.sh"
 pikota=$1
 probe=$2
 scale=${3:-1}
-work=$(mktemp -d)
 chmod 755 "$work"
-sway=
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    [ -n "$sway" ] && kill "$sway" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
+on_failure() {
     [ -f "$work/sway.log" ] && tail -5 "$work/sway.log" >&2
     [ -f "$work/pikota.log" ] && cat "$work/pikota.log" >&2
-    [ -n "${WAYLAND_DISPLAY:-}" ] && grim "${E2E_SCREENSHOT:-/tmp/pikota-wayland-failure.png}" 2>/dev/null || true
-    exit 1
+    [ -n "${WAYLAND_DISPLAY:-}" ] && grim "${E2E_SCREENSHOT:-/tmp/pikota-wayland-failure.png}" 2>/dev/null
 }
 
 mkdir -p "$work/run" "$work/client" "$work/home"
@@ -42,7 +31,7 @@ if [ "$(id -u)" = 0 ]; then
     run=(setpriv --reuid=nobody --regid=nogroup --clear-groups "${run[@]}")
 fi
 "${run[@]}" sway -c "$work/sway.cfg" >"$work/sway.log" 2>&1 &
-sway=$!
+started sway
 socket=
 for _ in $(seq 100); do
     socket=$(find "$work/run" -name 'wayland-*' ! -name '*.lock' 2>/dev/null | head -1)
@@ -59,7 +48,7 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_STATE_HOME=$work/ho
 "$probe" tone "$work/one.wav" 440 1
 "$probe" tone "$work/two.wav" 1000 1
 "$pikota" "$work/one.wav" "$work/two.wav" >"$work/pikota.log" 2>&1 &
-pid=$!
+started pid
 windows() { swaymsg -t get_tree | grep -c '"app_id": "org.example.pikota"' || true; }
 for _ in $(seq 100); do
     [ "$(windows)" -ge 1 ] && break
