@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Benchmarks of drawing on a scaled screen: Qt takes the screen's pixel ratio (QT_SCALE_FACTOR) once, at
 // start, so each ratio is measured by this same program started again for it, and one run prints the
 // results of every ratio one after the other.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_cpu: what the sound device costs against the plain tools of the same sound server, measured side
 // by side in one run, what the whole program costs while it plays, and how long the first open waits.
 // Run by hand, not by ctest, under an X server for the whole program:

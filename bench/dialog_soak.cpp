@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_dialogs: the window's memory over a long session of loads through the real file dialog, each one
 // answered as a user would, by typing the file's name and pressing Enter: resident memory after 20 loads
 // and after 200. The window keeps one dialog for its life, so the second is within 1 MiB of the first.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_plot: drawing a full track (100001 points) with PlotWaveform against one raw
 // QPainter::drawPoints of the same points into an image of the box's size in device
 // pixels. Both run side by side in one process, interleaved; the result is the ratio of

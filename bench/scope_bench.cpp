@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // One click into a waveform box redraws the scope box with two 883-point traces (two
 // 16-bit 44100 Hz tracks). The position timer redraws the same box every 100 ms, so
 // the redraw is reported as a share of that period.

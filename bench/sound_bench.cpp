@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_sound: how closely the real device (the libpulse engine) follows the sound, measured against a
 // real sound server (PulseAudio, or PipeWire through pipewire-pulse). Run by hand, not by ctest:
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_tick: one tick of the position timer while a 16-bit 44100 Hz file plays on
 // the virtual engine (two status commands, the line, the scope box rescaled, erased
 // and redrawn with an 883-point trace), the same while an hour-long file plays (its

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // bench_wave: the program's WAV reader against libsndfile doing the same job on the same file: 500001
 // frames of 16-bit stereo into a left and a right array. And an hour of 44.1 kHz stereo, 16-bit, 24-bit
 // and float: the reader's overview of the whole file made, from the read to its last block, against one

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, built by scripts/package with CPack: pikota_<version>_<arch>.deb,
 # installing under /usr what `cmake --install` installs.
 set(CPACK_GENERATOR DEB)

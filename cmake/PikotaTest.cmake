@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tests that need a sound server run once against each private server in PIKOTA_SOUND_SERVERS
 # (pulseaudio, pipewire), each started by scripts/sound-server in its own folder of the build tree as a
 # ctest fixture (tests/CMakeLists.txt). Such a test gets, besides the usual environment:

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Draws the picture of the scope overlay for the documentation: two one-second tones
 // (440 Hz on track 1, 660 Hz on track 2, 44100 Hz 16-bit) written as WAV files and
 // loaded through the Load buttons, a click into each waveform box, and the whole window

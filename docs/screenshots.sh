@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Retakes docs/main-window.png, docs/two-tracks-loaded.png, docs/recording-live.png,
 # docs/about.png and docs/main-with-about.png from the built program on a private X
 # server, with a home of its own. Needs xvfb, xdotool, imagemagick, sox and pulseaudio

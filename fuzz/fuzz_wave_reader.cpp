@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // libFuzzer target: any bytes as a WAV file, read into a track the way Load does it. An input that begins
 // with 'G' (no WAV file does) is the rest of its bytes grown sparsely to 1.5 MB, so that a data chunk that
 // says more than it holds (0xFFFFFFFF) reaches the long-file road: the overview made whole and the scope's

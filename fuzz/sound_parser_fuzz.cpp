@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Fuzzes the sound device's command parser with arbitrary bytes. Besides not crashing, a command that
 // is accepted must be one of the vocabulary's shapes: a path never holds a double quote, the alias is
 // one blank-free word, and writing the command out again parses to the same command.

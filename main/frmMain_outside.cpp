@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Files that come from outside the window: named on the command line or dropped onto
 // a track's waveform box. A file that cannot be read is named in a message with the
 // reason, and its track stays as it was.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The transport: preparing and starting a recording, playing, pausing, stopping
 // and saving, and the position timer that follows a playback to its end. Each
 // body is written once and serves both tracks.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Writes the program's icon for the desktop's icon theme: <folder>/<N>x<N>/apps/pikota.png
 // for every size given, from the same pixel art that the window shows. Pixel art is only
 // ever enlarged by a whole factor, each pixel becoming a square block, so it stays crisp:

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // pikota-wavdump FILE: runs the program's own WAV reader on FILE into a fresh track and prints what it
 // stored, one "name: value" a line, for checking files by hand and for tests.
 #include "wave/WaveReader.h"

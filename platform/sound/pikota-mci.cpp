@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // pikota-mci: sends commands to the sound device the way the program does, one per line of standard
 // input, and prints for each the code, a tab, and the reply (code 0) or the device's error text.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A program killed while it holds a recording (kill -9: nothing of it runs any more) leaves it behind in
 // the recordings folder. Unsaved, it is a WAV file that plays, with all but the last second or so, and
 // that the next start finds as unsaved; saved, the next start does not count it, and the next recording

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The waveaudio device on the virtual engine: every command in every state, exact positions and
 // lengths, what is played, and what is recorded and saved.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The private sound server of the test's fixture killed or frozen while the device plays, records, or is
 // about to open: every command answers within the time limit with the text of the failure's own cause,
 // nothing spins or floods stderr, and once the server is back the next open works in the same process.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Without a sound server the open itself fails quickly with a clear text; once the server is there,
 // the next open finds it, in the same process.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The command parser accepts exactly the device's vocabulary; everything else is refused with its own
 // code, so that no crafted file name can turn into a second command.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The real device on the libpulse engine against the private sound server of the test's fixture
 // (PULSE_SERVER; PulseAudio or PipeWire): what is played comes out of the default sink when it should,
 // and the 440 Hz default source is recorded and saved. The server is never killed here.

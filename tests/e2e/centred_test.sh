@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window opens centred on the screen, frame and all, under a window manager that puts a title bar
 # around it (openbox). On a screen too small for it, its frame starts at the screen's edge on that axis,
 # so that the title bar and the menu bar are on the screen.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What every end-to-end script stands on; each sources it first. It gives:
 # - $work, a private folder, removed at the end;
 # - started NAME, which notes the last background process ($!) under a variable of that name, to be

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program, driven through the X server as a user drives it: record the sound
 # server's 440 Hz input on track 1, seeing it live in the track (its level, then the
 # silence text once the input is muted), and save it; load a 1000 Hz tone on track 2,

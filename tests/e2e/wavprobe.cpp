@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A small helper of the end-to-end tests:
 //   wavprobe tone FILE HZ SECONDS   writes a 16-bit mono 44100 Hz sine at half of full scale
 //   wavprobe info FILE              prints "rate channels seconds loud_seconds hz peak" of the first

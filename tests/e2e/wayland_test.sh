@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program on a Wayland desktop, without X: a private headless compositor (sway's headless
 # backend, software rendering), the program started with two files, both tracks drawn (blue and red in
 # a screenshot of the output), and a clean quit through the window's close and the quit question.

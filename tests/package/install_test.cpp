@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // An installation into a staging folder, under /usr as the package has it, seen the
 // way the desktop and the program itself look at it.
 #include "about/HelpCommands.h"

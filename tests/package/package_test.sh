@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build tree with CPack and reads its control fields.
 #   package_test.sh CPACK BUILD_DIR VERSION
 set -euo pipefail

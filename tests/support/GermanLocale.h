@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Switches the C library and Qt to German number formats ("2,5") for as long as it lives. The C
 // library's locale is built on the fly into a private folder when the system has no German locale.

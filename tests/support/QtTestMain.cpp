@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main of every test that needs widgets: one QApplication set up as the program sets it up, and
 // SIGXFSZ ignored as the program's main() does for its recordings.
 #include "platform/toolkit/Application.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What every window test stands on: a real main window whose message boxes and file dialog the test
 // answers, on a recording fake of the sound device (or on another device the test sets), with a private

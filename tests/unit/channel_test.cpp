@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The sound channel's reply rules and short path names.
 #include "device/Module1.h"
 #include "platform/files/ShortPath.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recording's envelope ring, as a story of blocks arriving and readers asking from where they are:
 // merging when more came than a reply holds, the ring wrapping around, and a reader that falls behind.
 #include "platform/sound/EnvelopeRing.h"

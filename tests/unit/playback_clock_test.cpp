@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The playback clock's rules, as short stories of a playback at exact times: what is written, the start
 // and the stop, the server's answers, and what is heard. Times and moments of the stream in ms.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Runs the built pikota-wavdump on files written here and checks its whole output.
 #include "tests/support/WavBytes.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The About dialog and the Help menu's commands, on an offscreen display.
 #include "about/HelpCommands.h"
 #include "about/frmAbout.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Files from outside the window: named on the command line or dropped onto a waveform box.
 #include "platform/toolkit/PictureBox.h"
 #include "tests/support/WindowTest.h"

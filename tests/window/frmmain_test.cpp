@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The main window as the user first sees it, and leaving it.
 #include "platform/toolkit/PictureBox.h"
 #include "tests/support/WindowTest.h"

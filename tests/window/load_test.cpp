@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Loading a WAV file into a track and drawing it.
 #include "platform/toolkit/PictureBox.h"
 #include "tests/support/WindowTest.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The road of a recording through the real sound device on its virtual engine:
 // record, save (a refused name first), read back, play to the end.
 #include "platform/sound/VirtualEngine.h"

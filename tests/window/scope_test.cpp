@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The scope box: clicks into the waveform boxes, clearing, and the trace routines, on a real main window.
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"

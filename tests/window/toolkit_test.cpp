@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The drawing surface, line shapes, message boxes and the file dialog.
 #include "platform/toolkit/Artwork.h"
 #include "platform/toolkit/FileDialog.h"
