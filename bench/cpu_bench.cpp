@@ -29,6 +29,7 @@
 
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
+#include "tests/support/ProcessStatus.h"
 #include "tests/support/SoundServerProcesses.h"
 
 #include <sndfile.h>
@@ -295,13 +296,7 @@ std::string shell(const std::string& command) {
 }
 
 // The resident memory of a process, in KiB.
-long residentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return 0;
-}
+long residentKiB(pid_t pid) { return pikota::test::StatusKiB("VmRSS", std::to_string(pid)); }
 
 enum class Road { Playing, Recording };
 

@@ -9,6 +9,7 @@
 #include "main/frmMain.h"
 #include "platform/sound/VirtualEngine.h"
 #include "platform/sound/WaveAudioService.h"
+#include "tests/support/ProcessStatus.h"
 #include "tests/support/WavBytes.h"
 
 #include <QApplication>
@@ -24,19 +25,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-namespace {
-
-long residentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     // On the screen's own platform under xvfb-run, where the dialog's windows are real ones.
@@ -79,9 +67,9 @@ int main(int argc, char** argv) {
     for (loads = 0; loads < 200; ++loads) {
         form.cmdRoad1->click();
         if (loads + 1 == 20)
-            after20 = residentKiB();
+            after20 = pikota::test::StatusKiB("VmRSS");
     }
-    const long after200 = residentKiB();
+    const long after200 = pikota::test::StatusKiB("VmRSS");
     std::printf(
         "resident memory after 20 loads through the file dialog: %ld KiB; after 200: %ld KiB (%+ld KiB)\n",
         after20, after200, after200 - after20);

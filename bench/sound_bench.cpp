@@ -24,6 +24,7 @@
 #include "platform/sound/PulseEngine.h"
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
+#include "tests/support/ProcessStatus.h"
 #include "tests/support/SinkMonitor.h"
 #include "tests/support/SoundServerProcesses.h"
 
@@ -148,19 +149,7 @@ std::string send(SoundService& service, const std::string& command) {
     return result.text.value_or("");
 }
 
-long rssKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long value = 0;
-            status >> value;
-            return value;
-        }
-        status.ignore(1 << 10, '\n');
-    }
-    return 0;
-}
+long rssKiB() { return pikota::test::StatusKiB("VmRSS"); }
 
 // A tone that never passes through zero, so silence in the output means "no file data".
 // A 1000 Hz tone around 0.25, never silent, as float.

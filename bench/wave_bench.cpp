@@ -7,6 +7,7 @@
 // plain read() of the same file into a buffer, the floor; the page cache warm. All run side by side in one
 // process, with repetitions interleaved at random; the results are the ratios of their median times. It
 // also says how much anonymous memory an hour-long file takes beyond a short one.
+#include "tests/support/ProcessStatus.h"
 #include "tests/support/WavBytes.h"
 #include "wave/WaveReader.h"
 #include "wave/WaveSource.h"
@@ -156,16 +157,6 @@ void MakeOverview(const HourFile& file) {
     benchmark::DoNotOptimize(track.Source->ready().data());
 }
 
-// The process's anonymous resident memory, in KiB.
-long AnonymousKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("RssAnon:", 0) == 0)
-            return std::stol(line.substr(8));
-    return -1;
-}
-
 // Keeps the per-repetition real times of each benchmark while printing as usual.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -207,11 +198,11 @@ int main(int argc, char** argv) {
     {
         Track track;
         ReadWithReader(track);
-        shortFile = AnonymousKiB();
+        shortFile = pikota::test::StatusKiB("RssAnon");
         ReadWaveFile(track, QString::fromStdString(hours[0].path), [](const QString&) {});
         while (!track.Source->overviewFinished())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        hourFile = AnonymousKiB();
+        hourFile = pikota::test::StatusKiB("RssAnon");
     }
 
     // Both must fill the arrays identically, or the comparison means nothing.

@@ -50,12 +50,8 @@ TEST(EnvelopeRing, ReadersAskFromWhereTheyAre) {
     std::int64_t arrived = 0;
     for (const Step& step : story) {
         for (std::int64_t b = 0; b < step.blocks; ++b, ++arrived) {
-            // Stereo frames: the first channel counts, the second is never seen.
-            const std::vector<std::int16_t> block(2 * B, static_cast<std::int16_t>(arrived % 30000));
-            std::vector<std::int16_t> frames = block;
-            for (std::size_t i = 1; i < frames.size(); i += 2)
-                frames[i] = -1;
-            ring.add(frames.data(), B, 2);
+            const std::vector<std::int16_t> block(B, static_cast<std::int16_t>(arrived % 30000));
+            ring.add(block.data(), B, 1);
         }
         EXPECT_EQ(Text(ring.read(step.from, 15)), step.expected) << "after " << arrived << " blocks";
     }
