@@ -27,9 +27,9 @@
 //     longer than that to show), then times "open FILE type waveaudio alias wfile" + "play wfile"; the
 //     same for the second open in that process; and the answer to the first open with no server there.
 
+#include "bench/ProcessStatus.h"
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
-#include "tests/support/ProcessStatus.h"
 #include "tests/support/SoundServerProcesses.h"
 
 #include <sndfile.h>

@@ -5,11 +5,11 @@
 // answered as a user would, by typing the file's name and pressing Enter: resident memory after 20 loads
 // and after 200. The window keeps one dialog for its life, so the second is within 1 MiB of the first.
 // Run it under xvfb-run -a: the dialog's windows are then real ones.
+#include "bench/ProcessStatus.h"
 #include "device/Module1.h"
 #include "main/frmMain.h"
 #include "platform/sound/VirtualEngine.h"
 #include "platform/sound/WaveAudioService.h"
-#include "tests/support/ProcessStatus.h"
 #include "tests/support/WavBytes.h"
 
 #include <QApplication>

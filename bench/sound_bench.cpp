@@ -21,10 +21,10 @@
 //   - the delay from the moment the last frame is heard to the first "status" that gives position = length;
 //   - frames lost while recording with both cores loaded, and the memory growth during the recording.
 
+#include "bench/ProcessStatus.h"
 #include "platform/sound/PulseEngine.h"
 #include "platform/sound/WaveAudioService.h"
 #include "tests/device/SoundTestSupport.h"
-#include "tests/support/ProcessStatus.h"
 #include "tests/support/SinkMonitor.h"
 #include "tests/support/SoundServerProcesses.h"
 

@@ -7,7 +7,7 @@
 // plain read() of the same file into a buffer, the floor; the page cache warm. All run side by side in one
 // process, with repetitions interleaved at random; the results are the ratios of their median times. It
 // also says how much anonymous memory an hour-long file takes beyond a short one.
-#include "tests/support/ProcessStatus.h"
+#include "bench/ProcessStatus.h"
 #include "tests/support/WavBytes.h"
 #include "wave/WaveReader.h"
 #include "wave/WaveSource.h"
