@@ -41,11 +41,13 @@ public:
     // Ready for another showing: nothing typed yet, `name` offered (or no name at all).
     void offer(const QString& name) {
         typed_.clear();
+        if (auto* edit = nameField(); edit && completer_ && !edit->completer())
+            edit->setCompleter(completer_);
         if (!name.isEmpty()) {
             const QFileInfo last(name);
             setDirectory(last.absolutePath());
             selectFile(last.fileName());
-        } else if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        } else if (auto* edit = nameField()) {
             edit->clear();
         }
     }
@@ -60,17 +62,21 @@ public:
         return files.isEmpty() ? QString() : files.constFirst();
     }
 
-    // The dialog is hidden, not destroyed, between showings: the name field's list of completions, a
-    // window of its own, must go with it, or it stays on the screen and takes the next click.
+    // The dialog is hidden, not destroyed, between showings. The name field's list of completions is a
+    // window of its own, which the completer opens again when a folder it waited for has been read, even
+    // after the dialog has gone; there it would stay and take the next click. So the completer leaves the
+    // field until the next showing.
     void done(int result) override {
-        if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            if (QCompleter* completer = edit->completer())
-                completer->popup()->hide();
+        if (auto* edit = nameField(); edit && edit->completer()) {
+            completer_ = edit->completer();
+            completer_->popup()->hide();
+            edit->setCompleter(nullptr);
+        }
         QFileDialog::done(result);
     }
 
     void accept() override {
-        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* edit = nameField();
         const QString text = edit ? edit->text() : QString();
         if (!text.contains(QLatin1Char('"'))) {
             QFileDialog::accept();
@@ -97,8 +103,11 @@ public:
     }
 
 private:
+    QLineEdit* nameField() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
     QString typed_;
     std::optional<Mode> mode_;
+    QPointer<QCompleter> completer_;
 };
 
 CommonDialog::CommonDialog() = default;
