@@ -188,10 +188,9 @@ void frmMain::PositionTick(const Track& track, const TrackControls& ui) {
     QString position, length;
     SendMciCommand(QStringLiteral("status wfile position"), position);
     SendMciCommand(QStringLiteral("status wfile length"), length);
-    // A length of 0 (an empty sound, or an error text in both replies) gives no
-    // place to go: the line stays where it is, and the trace is drawn from there.
-    // The trace starts where the line stands; for a long file at the frame being heard, in double
-    // precision.
+    // The trace starts where the line stands (for a long file at the frame being heard, in double
+    // precision). A length of 0 (an empty sound, or an error text in both replies) gives no place to go:
+    // the line stays where it is, and the trace is drawn from there.
     const double total = LeadingValue(length);
     double at = ui.linPosition->X1();
     if (total != 0) {

@@ -8,7 +8,6 @@
 #include "platform/sound/SpscRing.h"
 #include "platform/sound/WorkerThread.h"
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
