@@ -408,9 +408,12 @@ private:
             const auto now = Clock::now();
             // The frame being heard, by the server's account: what the sink has taken less what it
             // still holds. libpulse counts the answer's way back as long as the question's way there;
-            // on one machine the server's clock is ours, and the answer's true age is known.
+            // on one machine the server's clock is ours, and the answer's true age is known. A corked
+            // stream stands still at the last frame the sink took, however long the question took to
+            // get there: a server slow to answer the question after a pause would otherwise put the
+            // pause that much early, and the resume would play those frames again.
             double heard = static_cast<double>(usec) / 1e6;
-            if (timing->synchronized_clocks)
+            if (timing->synchronized_clocks && !pa_stream_is_corked(stream))
                 heard += static_cast<double>(pa_timeval_age(&timing->timestamp)) / 1e6 -
                          static_cast<double>(timing->transport_usec) / 1e6;
             me->clock_.answer({.arrived = seconds(now),
