@@ -21,9 +21,17 @@ struct Step {
 };
 
 std::string Text(const EnvelopeRing::Envelope& e) {
-    std::string text = std::to_string(e.first) + " " + std::to_string(e.framesPerStep) + ":";
-    for (const auto& [low, high] : e.steps)
-        text += " " + std::to_string(low) + "-" + std::to_string(high);
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about a chain of string + at -O3.
+    std::string text = std::to_string(e.first);
+    text += ' ';
+    text += std::to_string(e.framesPerStep);
+    text += ':';
+    for (const auto& [low, high] : e.steps) {
+        text += ' ';
+        text += std::to_string(low);
+        text += '-';
+        text += std::to_string(high);
+    }
     return text;
 }
 
