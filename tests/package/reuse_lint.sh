@@ -15,7 +15,7 @@ if command -v git >/dev/null && [ "$(git -C "$source" rev-parse --show-toplevel 
   git -C "$source" ls-files -z --cached --others --exclude-standard |
     tar -C "$source" --null --ignore-failed-read -T - -cf - 2>/dev/null | tar -C "$copy" -xf -
 else
-  tar -C "$source" --exclude-vcs --exclude-tag-all=CMakeCache.txt -cf - . | tar -C "$copy" -xf -
+  tar -C "$source" --exclude=.git --exclude-tag-all=CMakeCache.txt -cf - . | tar -C "$copy" -xf -
 fi
 cd "$copy"
 reuse lint
