@@ -148,6 +148,7 @@ void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& o
             QString chosen;
             for (;;) {
                 CommonDialog1.Filter = QStringLiteral("ウェーブファイル (*.wav)|*.wav");
+                CommonDialog1.Flags = 1;
                 CommonDialog1.ShowSave(this);
                 chosen = CommonDialog1.FileName;
                 track.FilePath = QLatin1Char('"') + chosen + QLatin1Char('"');

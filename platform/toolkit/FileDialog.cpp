@@ -136,7 +136,7 @@ QStringList CommonDialog::nameFilters(const QString& filter) {
 void CommonDialog::show(Mode mode, QWidget* parent) {
     std::optional<QString> chosen;
     if (seam()) {
-        chosen = seam()({mode, Filter, FileName});
+        chosen = seam()({mode, Filter, Flags, FileName});
     } else {
         if (!dialog_) {
             dialog_ = new Dialog(parent);

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -38,6 +39,8 @@ public:
     bool CancelError = false;
     // Entries of a label and a pattern, all joined by "|": "WAVE (*.wav)|*.wav".
     QString Filter;
+    // A further option, set before a save; the dialog does not use it.
+    std::int16_t Flags = 0;
     // The full path of the file chosen last.
     QString FileName;
 
@@ -51,6 +54,7 @@ public:
     struct Request {
         Mode mode;
         QString filter;
+        std::int16_t flags;
         QString fileName; // the name the dialog offers
     };
     using Seam = std::function<std::optional<QString>(const Request&)>;

@@ -322,6 +322,7 @@ TEST_F(SaveTest, ACancelledSaveKeepsTheRecording) {
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].mode, toolkit::CommonDialog::Mode::Save);
     EXPECT_EQ(dialogs[0].filter, QStringLiteral("ウェーブファイル (*.wav)|*.wav"));
+    EXPECT_EQ(dialogs[0].flags, 1);
 }
 
 TEST_F(SaveTest, AFailedSaveShowsTheDevicesTextAndKeepsTheRecording) {
