@@ -102,9 +102,9 @@ QString TryLoadFile(Track& track, const TrackControls& ui, const QString& path, 
     } catch (const WaveFileError& error) {
         return Reason(error);
     } catch (const std::exception& error) {
-        return QStringLiteral("読み込みの途中で思わぬエラーが起きました（%1）。")
+        return QStringLiteral("読み込み中に予期しないエラーが発生しました（詳細: %1）。")
             .arg(QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        return QStringLiteral("読み込みの途中で思わぬエラーが起きました。");
+        return QStringLiteral("読み込み中に予期しないエラーが発生しました。");
     }
 }

@@ -234,7 +234,7 @@ QString TagName(std::uint16_t tag) {
 
 [[noreturn]] void RefuseValues(const WaveFormat& f) {
     throw WaveFileError("format values contradict each other",
-                        QStringLiteral("WAV ファイルの形式の値が正しくありません（%1 ビット、%2 チャンネル、"
+                        QStringLiteral("WAV ファイルの形式情報が矛盾しています（%1 ビット、%2 チャンネル、"
                                        "1 フレーム %3 バイト）。")
                             .arg(f.wBitsPerSample)
                             .arg(f.nChannels)
@@ -249,7 +249,7 @@ SampleCoding Classify(const WaveFormat& f, const unsigned char* body, std::int64
         // The extensible format: the subformat's GUID names the encoding.
         if (bodySize < kExtensibleBody ||
             std::memcmp(body + 26, kSubformatGuidTail, sizeof kSubformatGuidTail) != 0)
-            RefuseEncoding(QStringLiteral("不明な副形式の拡張形式（WAVE_FORMAT_EXTENSIBLE）"));
+            RefuseEncoding(QStringLiteral("副形式が不明な拡張形式（WAVE_FORMAT_EXTENSIBLE）"));
         tag = static_cast<std::uint16_t>(Int16At(body + 24));
     }
     SampleCoding c;

@@ -388,9 +388,9 @@ TEST_F(WaveReaderTest, EncodingsThatCannotBeDrawnAreNamed) {
         {FormatBody(1, 8000, 16, 2, 3),
          "浮動小数点（16 ビット）の WAV ファイルは、ピコタでは読み込めません。"},
         {ExtensibleBody(2, 8000, 16, 4, 16, 0x55).replace(32, 1, "\x01"),
-         "不明な副形式の拡張形式（WAVE_FORMAT_EXTENSIBLE）の WAV ファイルは、ピコタでは読み込めません。"},
+         "副形式が不明な拡張形式（WAVE_FORMAT_EXTENSIBLE）の WAV ファイルは、ピコタでは読み込めません。"},
         {FormatBody(0, 8000, 24, 3),
-         "WAV ファイルの形式の値が正しくありません（24 ビット、0 チャンネル、1 フレーム 3 バイト）。"},
+         "WAV ファイルの形式情報が矛盾しています（24 ビット、0 チャンネル、1 フレーム 3 バイト）。"},
     };
     Read(Write("16.wav", Standard16(10, false)));
     for (const auto& [format, message] : cases) {
