@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace pikota::sound {
 
 namespace {
@@ -22,13 +25,37 @@ constexpr auto kReaderPeriod = std::chrono::milliseconds(250);
 std::size_t ringFrames(int rate) { return static_cast<std::size_t>(std::max(rate, 8000)); } // about 1 s
 } // namespace
 
-Player::Player(SNDFILE* file, int rate, int channels, std::int64_t frames)
-    : file_(file), rate_(rate), channels_(channels), frames_(frames),
-      ring_(ringFrames(rate) * kOutputChannels) {}
+Player::Player(std::unique_ptr<SoundFileHandle> file, int rate, int channels, std::int64_t frames)
+    : file_(std::move(file)), rate_(rate), channels_(channels), frames_(frames),
+      ring_(ringFrames(rate) * kOutputChannels) {
+    if (!file_->countUntrusted())
+        return;
+    lengthUnknown_ = frames_.load() <= 0 || frames_.load() == SF_COUNT_MAX;
+    std::shared_ptr<SoundFileHandle> other = file_->another();
+    if (!other)
+        return;
+    counter_ = std::jthread([this, other](std::stop_token stop) {
+        // Behind everything else the machine does: the sound must not wait for it.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+        const std::int64_t counted = countFrames(*other, &counted_, stop);
+        if (counted >= 0) {
+            frames_ = counted;
+            lengthUnknown_ = false;
+        }
+    });
+}
 
 Player::~Player() {
+    counter_.request_stop();
+    if (counter_.joinable())
+        counter_.join();
     reader_.stop();
-    sf_close(file_);
+}
+
+std::int64_t Player::frames() const {
+    if (!lengthUnknown_)
+        return frames_.load();
+    return std::max(counted_.load(), lastHeard_) + rate_;
 }
 
 Error Player::start(Stream& stream, std::int64_t frame) {
@@ -39,7 +66,7 @@ Error Player::start(Stream& stream, std::int64_t frame) {
     sequence_ = 0;
     bufferFrame_ = -1;
     delivered_ = frame;
-    if (sf_seek(file_, frame, SEEK_SET) < 0) {
+    if (sf_seek(file_->get(), frame, SEEK_SET) < 0) {
         frames_ = std::min(frames_.load(), frame);
         eof_ = true;
     }
@@ -143,12 +170,14 @@ bool Player::readSome(std::vector<float>& in, std::vector<float>& out) {
     out.resize(kReadFrames * kOutputChannels);
     const std::size_t room = ring_.writable() / kOutputChannels;
     const sf_count_t n =
-        sf_readf_float(file_, in.data(), static_cast<sf_count_t>(std::min(room, kReadFrames)));
+        sf_readf_float(file_->get(), in.data(), static_cast<sf_count_t>(std::min(room, kReadFrames)));
     if (n <= 0) {
-        // The end of the data decides the length, should the header have promised more.
-        const sf_count_t end = sf_seek(file_, 0, SEEK_CUR);
-        if (end >= 0 && end < frames_.load())
+        // The end of the data decides the length, whatever the header promised.
+        const sf_count_t end = sf_seek(file_->get(), 0, SEEK_CUR);
+        if (end >= 0) {
             frames_ = end;
+            lengthUnknown_ = false;
+        }
         eof_.store(true, std::memory_order_release);
         return false;
     }

@@ -4,14 +4,15 @@
 #pragma once
 
 #include "platform/sound/Engine.h"
+#include "platform/sound/SoundFileHandle.h"
 #include "platform/sound/SpscRing.h"
 #include "platform/sound/WorkerThread.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <thread>
 #include <vector>
-
-typedef struct sf_private_tag SNDFILE;
 
 namespace pikota::sound {
 
@@ -21,16 +22,22 @@ namespace pikota::sound {
 // second. The position is the frame being heard: each callback notes which file frame starts its
 // buffer and when that buffer reaches the listener (DAC time), and the stream's clock tells how far
 // the listener has got since.
+//
+// The length is the header's, until the end of the data says otherwise. A file whose header's count can be
+// wrong (SoundFileHandle::countUntrusted) is counted on a thread of its own as it starts to play, on
+// another handle of the file, and its length is that count as soon as it is known.
 class Player final : public OutputSource {
 public:
-    // Takes ownership of `file`. `frames` is the file's length as its header says.
-    Player(SNDFILE* file, int rate, int channels, std::int64_t frames);
+    // `frames` is the file's length as its header says (or as its writer knows it).
+    Player(std::unique_ptr<SoundFileHandle> file, int rate, int channels, std::int64_t frames);
     ~Player() override;
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
     int rate() const { return rate_; }
-    std::int64_t frames() const { return frames_.load(); }
+    // The frames of the file. While a header that says nothing is being counted, never the frame being
+    // heard or less: one second past what is counted or heard.
+    std::int64_t frames() const;
 
     // Starts playing from `frame` on `stream`, which must be stopped.
     Error start(Stream& stream, std::int64_t frame);
@@ -48,10 +55,14 @@ private:
     void readLoop();
     bool readSome(std::vector<float>& in, std::vector<float>& out); // false at the end of the data
 
-    SNDFILE* file_;
+    std::unique_ptr<SoundFileHandle> file_;
     const int rate_;
     const int channels_;
     std::atomic<std::int64_t> frames_;
+    // A header without a count: how far the counting has got.
+    std::atomic<bool> lengthUnknown_{false};
+    std::atomic<std::int64_t> counted_{0};
+    std::jthread counter_;
     SpscRing<float> ring_;
     WorkerThread reader_;
     std::atomic<bool> eof_{false};

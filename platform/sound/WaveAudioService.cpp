@@ -8,8 +8,6 @@
 #include "platform/sound/PulseEngine.h"
 #include "platform/sound/Recorder.h"
 
-#include <sndfile.h>
-
 #include <cstring>
 
 namespace pikota::sound {
@@ -208,17 +206,15 @@ Error WaveAudioService::openFile(const std::string& path) {
     case files::RegularFile::Failure::NotRegular:
         return Error::NotAudio;
     }
-    SF_INFO format{};
-    // libsndfile closes the descriptor when it fails as well.
-    SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
+    auto file = SoundFileHandle::open(std::make_shared<Descriptor>(fd));
     if (!file)
         return Error::NotAudio;
-    if (format.samplerate <= 0 || format.channels <= 0) {
-        sf_close(file);
+    const SF_INFO format = file->info();
+    if (format.samplerate <= 0 || format.channels <= 0)
         return Error::NotAudio;
-    }
     auto device = std::make_unique<Device>();
-    device->player = std::make_unique<Player>(file, format.samplerate, format.channels, format.frames);
+    device->player =
+        std::make_unique<Player>(std::move(file), format.samplerate, format.channels, format.frames);
     if (const Error error = engine_->openOutput(format.samplerate, *device->player, device->output);
         error != Error::None)
         return error;
@@ -254,12 +250,11 @@ Error WaveAudioService::play() {
         const int fd = device.recorder->openForReading();
         if (fd < 0)
             return Error::RecordingFileFailed;
-        SF_INFO format{};
-        SNDFILE* file = sf_open_fd(fd, SFM_READ, &format, SF_TRUE);
+        auto file = SoundFileHandle::open(std::make_shared<Descriptor>(fd));
         if (!file)
             return Error::RecordingFileFailed;
-        auto player =
-            std::make_unique<Player>(file, Recorder::kRate, Recorder::kChannels, device.recorder->frames());
+        auto player = std::make_unique<Player>(std::move(file), Recorder::kRate, Recorder::kChannels,
+                                               device.recorder->frames());
         std::unique_ptr<Stream> output;
         if (const Error error = engine_->openOutput(Recorder::kRate, *player, output); error != Error::None)
             return error;
