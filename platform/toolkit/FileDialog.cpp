@@ -148,8 +148,11 @@ void CommonDialog::show(Mode mode, QWidget* parent) {
         dialog.setMode(mode);
         const QStringList filters = nameFilters(Filter);
         dialog.setNameFilters(filters.isEmpty() ? QStringList{QStringLiteral("*")} : filters);
+        if (const auto entry = chosenEntry_.constFind(Filter); entry != chosenEntry_.cend())
+            dialog.selectNameFilter(*entry);
         dialog.offer(FileName);
         dialog.exec();
+        chosenEntry_.insert(Filter, dialog.selectedNameFilter());
         if (const QString path = dialog.chosen(); !path.isEmpty())
             chosen = path;
     }

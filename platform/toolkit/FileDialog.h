@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include <QHash>
 #include <QPointer>
 #include <QString>
 
@@ -22,7 +23,8 @@ public:
 };
 
 // The window's one open/save file dialog. It keeps the name chosen last and
-// offers it at the next showing, whichever track or mode used it. It is one
+// offers it at the next showing, whichever track or mode used it; of a filter
+// of several entries, it offers the entry chosen last with it. It is one
 // dialog for its whole life, made at its first showing and shown again each
 // time: a dialog made anew for every showing costs memory that Qt never gives
 // back.
@@ -66,6 +68,8 @@ private:
     class Dialog;
     // A child of the first showing's parent, which may delete it first.
     QPointer<Dialog> dialog_;
+    // For each filter, the entry chosen last with it.
+    QHash<QString, QString> chosenEntry_;
 };
 
 } // namespace pikota::toolkit

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -462,6 +463,38 @@ TEST(RealDialogs, TheSaveDialogNeverAsksItsOwnOverwriteQuestion) {
     dialog.ShowSave();
     EXPECT_EQ(offered, QStringLiteral("offered.wav"));
     EXPECT_EQ(dialog.FileName, existing);
+}
+
+// Of a filter of several entries, the dialog offers the one chosen last with it; another filter has its
+// own.
+TEST(RealDialogs, TheEntryOfAFilterChosenLastIsOfferedAgain) {
+    QTemporaryDir dir;
+    const QString sound = dir.filePath(QStringLiteral("a.flac"));
+    std::ofstream(sound.toStdString()) << "x";
+    toolkit::CommonDialog dialog;
+    dialog.CancelError = true;
+    const QString two = QStringLiteral("WAVE (*.wav)|*.wav|音声 (*.wav *.flac)|*.wav;*.flac");
+    const auto show = [&](const QString& filter, int choose) {
+        dialog.Filter = filter;
+        QString offered;
+        whenModal([&](QWidget* w) {
+            auto* fd = qobject_cast<QFileDialog*>(w);
+            ASSERT_TRUE(fd);
+            offered = fd->selectedNameFilter();
+            auto* types = fd->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            ASSERT_TRUE(types);
+            if (choose >= 0)
+                types->setCurrentIndex(choose);
+            fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(sound);
+            QMetaObject::invokeMethod(fd, "accept");
+        });
+        dialog.ShowOpen();
+        return offered;
+    };
+    EXPECT_EQ(show(two, 1), QStringLiteral("WAVE (*.wav)"));
+    EXPECT_EQ(show(QStringLiteral("ウェーブファイル (*.wav)|*.wav"), -1),
+              QStringLiteral("ウェーブファイル (*.wav)"));
+    EXPECT_EQ(show(two, -1), QStringLiteral("音声 (*.wav *.flac)"));
 }
 
 // Qt reads quotes in the name field as a list of names; a name typed with a quote must reach the
