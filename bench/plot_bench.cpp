@@ -7,7 +7,7 @@
 // their median times. On a screen of pixel ratio 1 and of ratio 2, one after the other.
 #include "bench/Scales.h"
 #include "platform/toolkit/PictureBox.h"
-#include "wave/Plot.h"
+#include "track/Plot.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -9,8 +9,8 @@
 // also says how much anonymous memory an hour-long file takes beyond a short one.
 #include "bench/ProcessStatus.h"
 #include "tests/support/WavBytes.h"
-#include "wave/WaveReader.h"
-#include "wave/WaveSource.h"
+#include "track/LoadedFile.h"
+#include "track/ReadSoundFile.h"
 
 #include <QString>
 
@@ -53,8 +53,8 @@ std::string testFile;
 
 void ReadWithReader(Track& track) {
     track.SampleLimit = kLastSampleIndex;
-    ReadWaveFile(track, QString::fromLocal8Bit(testFile.c_str()),
-                 [](const QString& label) { benchmark::DoNotOptimize(label.size()); });
+    ReadSoundFile(track, QString::fromLocal8Bit(testFile.c_str()),
+                  [](const QString& label) { benchmark::DoNotOptimize(label.size()); });
 }
 
 void ReadWithSndfile(Track& track, std::vector<short>& interleaved) {
@@ -151,10 +151,10 @@ void ReadWhole(const HourFile& file, std::vector<char>& buffer) {
 // What a load of the file does before it is drawn whole: the read, and the overview of the whole file.
 void MakeOverview(const HourFile& file) {
     Track track;
-    ReadWaveFile(track, QString::fromStdString(file.path), [](const QString&) {});
-    while (!track.Source->overviewFinished())
+    ReadSoundFile(track, QString::fromStdString(file.path), [](const QString&) {});
+    while (!track.File->overviewFinished())
         std::this_thread::sleep_for(std::chrono::microseconds(100));
-    benchmark::DoNotOptimize(track.Source->ready().data());
+    benchmark::DoNotOptimize(track.File->ready().data());
 }
 
 // Keeps the per-repetition real times of each benchmark while printing as usual.
@@ -199,8 +199,8 @@ int main(int argc, char** argv) {
         Track track;
         ReadWithReader(track);
         shortFile = pikota::test::StatusKiB("RssAnon");
-        ReadWaveFile(track, QString::fromStdString(hours[0].path), [](const QString&) {});
-        while (!track.Source->overviewFinished())
+        ReadSoundFile(track, QString::fromStdString(hours[0].path), [](const QString&) {});
+        while (!track.File->overviewFinished())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         hourFile = pikota::test::StatusKiB("RssAnon");
     }

@@ -10,8 +10,8 @@
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
-#include "wave/Load.h"
-#include "wave/Plot.h"
+#include "track/Load.h"
+#include "track/Plot.h"
 
 #include <QCloseEvent>
 #include <QPushButton>
@@ -151,15 +151,13 @@ void frmMain::Form_Unload(bool& cancel) {
 
 void frmMain::mnuFileEnd_Click() { close(); }
 
-void frmMain::RedrawColumns(const Track& track, const TrackControls& ui) {
-    // A track in record mode shows its recording, if one was started; any other shows its file, and a long
-    // file is drawn from its overview. Points and lines in the box's user units it maps itself.
-    if (track.RecordMode) {
-        if (liveView.Started())
-            liveView.Draw(ui);
-    } else if (track.Source) {
-        DrawOverview(track, ui);
-    }
+void frmMain::Resized(const Track& track, const TrackControls& ui) {
+    // A track in record mode shows its recording, if one was started; any other shows its file. Points and
+    // lines in the box's user units it maps itself.
+    if (!track.RecordMode)
+        RedrawColumns(track, ui);
+    else if (liveView.Started())
+        liveView.Draw(ui);
 }
 
 void frmMain::FinishPlayback(const TrackControls& ui) {
@@ -194,8 +192,8 @@ void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x
 void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
     ScopeClick(track2, ui2, track1, ui1, *Picture2, x);
 }
-void frmMain::Picture1_Resize() { RedrawColumns(track1, ui1); }
-void frmMain::Picture3_Resize() { RedrawColumns(track2, ui2); }
+void frmMain::Picture1_Resize() { Resized(track1, ui1); }
+void frmMain::Picture3_Resize() { Resized(track2, ui2); }
 void frmMain::cmdClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
 void frmMain::mnuEditClear_Click() { ClearScope(*Picture2, track1, ui1, track2, ui2); }
 void frmMain::mnuHelpHowto_Click() { OpenHelpFile(); }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "platform/toolkit/FileDialog.h"
-#include "wave/LiveView.h"
-#include "wave/Track.h"
-#include "wave/TrackControls.h"
+#include "track/LiveView.h"
+#include "track/Track.h"
+#include "track/TrackControls.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -144,14 +144,14 @@ private:
     void PositionTick(const Track& track, const TrackControls& ui);
     void RecordingTick(const TrackControls& ui);
     // What a track's box shows one line per device column, drawn again for the box's new columns.
-    void RedrawColumns(const Track& track, const TrackControls& ui);
+    void Resized(const Track& track, const TrackControls& ui);
 
     // What the recording track shows while it records, and after a stop until it is saved.
     LiveView liveView;
     // The arrays a file from outside is read into before it changes places with a track's; allocated once,
     // with the window.
     Track spare;
-    // A track's waveform box takes a dropped WAV file only while its Load button could be pressed.
+    // A track's waveform box takes a dropped sound file only while its Load button could be pressed.
     static bool TakesDrop(const TrackControls& ui, const QString& path);
     // Loads a file given from outside; one that cannot be read is named in a message, with the reason.
     void LoadFromOutside(Track& track, const TrackControls& ui, const QString& path);

@@ -6,7 +6,7 @@
 // reason, and its track stays as it was.
 #include "main/frmMain.h"
 
-#include "wave/Load.h"
+#include "track/Load.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -28,8 +28,7 @@ bool frmMain::TakesDrop(const TrackControls& ui, const QString& path) {
     // The Load button is disabled while a track plays or a recording is under way. While a dialog or a
     // message box waits for an answer (the ready message of a prepared recording, with the Load buttons
     // still enabled under it), nothing is taken either.
-    return ui.cmdRoad->isEnabled() && !QApplication::activeModalWidget() &&
-           path.endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive);
+    return ui.cmdRoad->isEnabled() && !QApplication::activeModalWidget() && IsSoundFileName(path);
 }
 
 void frmMain::Picture1_FileDropped(const QString& path) { LoadFromOutside(track1, ui1, path); }

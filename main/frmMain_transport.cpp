@@ -10,7 +10,9 @@
 #include "platform/toolkit/MessageBox.h"
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
-#include "wave/Plot.h"
+#include "track/Load.h"
+#include "track/LoadedFile.h"
+#include "track/Plot.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -108,6 +110,16 @@ void frmMain::RecordingTick(const TrackControls& ui) {
 
 void frmMain::Play(Track& track, const TrackControls& ui, const TrackControls& other) {
     if (!track.Paused) {
+        // The device plays the file as it is on the disk now: one replaced or changed since it was drawn
+        // is read and drawn again first, so that what is heard is what is shown. One that cannot be read
+        // any more is not played; one that is gone, the device says so.
+        if (track.File && track.File->changedOnDisk() && QFileInfo::exists(track.File->path())) {
+            const QString path = track.File->path();
+            if (const QString why = ReadAside(track, ui, path, spare); !why.isEmpty()) {
+                ShowCannotLoad(path, why, this);
+                return;
+            }
+        }
         Send(QStringLiteral("close wfile"));
         if (!SendOrShow(QStringLiteral("open ") + track.FilePath +
                             QStringLiteral(" type waveaudio alias wfile"),
@@ -169,6 +181,7 @@ void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& o
             }
             if (!SendOrShow(QStringLiteral("save wfile ") + track.FilePath, this))
                 return;
+            ForgetFile(track, ui);
             ClearSamples(track);
             track.SampleLimit = kLastSampleIndex;
             ui.cmdRoad->setEnabled(false);
@@ -176,8 +189,7 @@ void frmMain::Stop(Track& track, const TrackControls& ui, const TrackControls& o
             ui.cmdRec->setEnabled(true);
             ui.cmdRec->hide();
             liveView.End();
-            ReadWaveFile(track, ui, chosen);
-            PlotWaveform(track, ui);
+            ReadAndPlot(track, ui, chosen);
             track.RecordMode = false;
         }
         UnlockAll(ui, other);

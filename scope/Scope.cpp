@@ -4,8 +4,8 @@
 #include "scope/Scope.h"
 
 #include "platform/toolkit/PictureBox.h"
-#include "wave/TrackControls.h"
-#include "wave/WaveSource.h"
+#include "track/LoadedFile.h"
+#include "track/TrackControls.h"
 
 #include <QTimer>
 
@@ -65,7 +65,7 @@ void DrawScopeTrace(toolkit::PictureBox& box, const SampleArray& samples, float 
 }
 
 void DrawTrackTrace(toolkit::PictureBox& box, const Track& track, double S, double W, const QColor& colour) {
-    if (!track.Source) {
+    if (!track.File || track.File->inArrays()) {
         DrawScopeTrace(box, *track.LeftSamples, static_cast<float>(S), W, colour);
         return;
     }
@@ -78,7 +78,7 @@ void DrawTrackTrace(toolkit::PictureBox& box, const Track& track, double S, doub
     const std::int64_t skip = std::clamp<std::int64_t>(-first, 0, count); // before the first frame
     thread_local std::vector<std::int16_t> samples;
     samples.resize(static_cast<std::size_t>(count - skip));
-    const std::size_t got = track.Source->readFirstChannel(first + skip, samples.size(), samples.data());
+    const std::size_t got = track.File->readFirstChannel(first + skip, samples.size(), samples.data());
     thread_local std::vector<QPointF> points;
     points.clear();
     for (std::size_t j = 0; j < got; ++j)

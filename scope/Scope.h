@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "wave/Track.h"
+#include "track/Track.h"
 
 #include <QColor>
 

@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "tests/support/GermanLocale.h"
-#include "wave/WaveReader.h"
+#include "track/ReadError.h"
+#include "track/TimeLabel.h"
+#include "track/Track.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +47,7 @@ TEST(TimeLabelText, WritesTheShortestNumber) {
     EXPECT_EQ(Number(300, 1000), " 0.3");     // not 0.30000000000000004
 }
 
-TEST(TimeLabelText, RateZeroThrows) { EXPECT_THROW(Label(1000, 0), WaveFileError); }
+TEST(TimeLabelText, RateZeroThrows) { EXPECT_THROW(Label(1000, 0), SoundFileError); }
 
 // A German locale writes 2,5; the label keeps the point.
 TEST(TimeLabelText, UsesThePointUnderAGermanLocale) {

@@ -18,6 +18,10 @@
 #include <QTest>
 #include <QUrl>
 
+#include <sndfile.h>
+
+#include <vector>
+
 namespace toolkit = pikota::toolkit;
 
 namespace {
@@ -89,6 +93,9 @@ TEST_F(FilesTest, AFileThatCannotBeReadIsNamedAndTheTrackStaysAsItWas) {
              pikota::test::Riff({pikota::test::Chunk("fmt ", pikota::test::FormatBody(1, 8000, 4, 256, 0x11)),
                                  pikota::test::Chunk("data", QByteArray(400, '\0'))})),
          QStringLiteral("IMA ADPCM（形式番号 0x0011）の WAV ファイルは、ピコタでは読み込めません。")},
+        {file(QStringLiteral("nodata.wav"),
+              pikota::test::Riff({pikota::test::Chunk("fmt ", pikota::test::FormatBody(1, 8000, 16, 2))})),
+         QStringLiteral("このファイルには、ピコタで読み込める音声が見つかりません。")},
     };
     for (const auto& [path, why] : cases) {
         messages.clear();
@@ -123,11 +130,26 @@ TEST_F(FilesTest, NothingCanBeDroppedWhileADialogWaits) {
     EXPECT_TRUE(drop(form->Picture1, {path}));
 }
 
-TEST_F(FilesTest, AWavFileDroppedOntoTrackTwosBoxLoadsIntoTrackTwo) {
-    EXPECT_FALSE(drop(form->Picture3, {wav(QStringLiteral("notes.txt"))})) << "not a WAV file";
+TEST_F(FilesTest, ASoundFileDroppedOntoTrackTwosBoxLoadsIntoTrackTwo) {
+    EXPECT_FALSE(drop(form->Picture3, {wav(QStringLiteral("notes.txt"))})) << "not a sound file";
     EXPECT_FALSE(drop(form->Picture3, {wav(QStringLiteral("a.wav")), wav(QStringLiteral("b.wav"))}))
         << "one box takes one file";
     EXPECT_FALSE(form->track2.HasWaveform);
+
+    // Any sound file the program reads, named in any case.
+    const QString flac = dir.filePath(QStringLiteral("曲.FLAC"));
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 1;
+    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    SNDFILE* out = sf_open(flac.toLocal8Bit().constData(), SFM_WRITE, &info);
+    ASSERT_TRUE(out);
+    const std::vector<short> sevens(300, 7);
+    sf_writef_short(out, sevens.data(), 300);
+    sf_close(out);
+    EXPECT_TRUE(drop(form->Picture3, {flac}));
+    EXPECT_EQ(form->track2.SampleLimit, 300);
+    EXPECT_EQ((*form->track2.LeftSamples)[299], 7);
 
     const QString path = wav(QStringLiteral("録音 1.WAV"), 120);
     EXPECT_TRUE(drop(form->Picture3, {path}));

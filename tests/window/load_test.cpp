@@ -3,8 +3,10 @@
 
 // Loading a WAV file into a track and drawing it.
 #include "platform/toolkit/PictureBox.h"
+#include "tests/support/FakeLoadedFile.h"
 #include "tests/support/WindowTest.h"
-#include "wave/Plot.h"
+#include "track/Load.h"
+#include "track/Plot.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <filesystem>
@@ -38,7 +41,10 @@ TEST_F(LoadTest, AStereoFileOnTrackTwoIsDrawnInRedAndLeavesTrackOneAlone) {
     load(form->cmdRoad2, path);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0].mode, toolkit::CommonDialog::Mode::Open);
-    EXPECT_EQ(dialogs[0].filter, QStringLiteral("WAVEファイル (*.wav)|*.wav"));
+    // WAV files first; then every sound file the program reads.
+    EXPECT_TRUE(
+        dialogs[0].filter.startsWith(QStringLiteral("WAVEファイル (*.wav)|*.wav|すべての音声ファイル (")));
+    EXPECT_TRUE(dialogs[0].filter.contains(QStringLiteral("*.flac;*.mp3;*.ogg")));
 
     const Track& t = form->track2;
     EXPECT_EQ(t.SampleLimit, 1000);
@@ -126,10 +132,19 @@ TEST_F(LoadTest, AFailureEndsQuietlyWithTheTrackLocked) {
     EXPECT_EQ((*form->track2.LeftSamples)[0], 5);
     EXPECT_TRUE(form->cmdRoad2->isEnabled() && form->cmdPlay2->isEnabled());
 
+    // A WAV file without data shows no sound, as it always did: the label stays, no message.
+    load(form->cmdRoad2,
+         file(QStringLiteral("nodata.wav"), Riff({Chunk("fmt ", FormatBody(1, 8000, 16, 2))})));
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(form->lblTime2->text(), label);
+    EXPECT_EQ(form->track2.SampleLimit, kLastSampleIndex);
+    EXPECT_TRUE(form->cmdPlay2->isEnabled());
+
     // A missing file fails quietly, as any other failure.
+    const QString shown = form->track2.FilePath;
     load(form->cmdRoad2, dir.filePath(QStringLiteral("missing.wav")));
     EXPECT_FALSE(form->cmdRoad2->isEnabled());
-    EXPECT_EQ(form->track2.FilePath, good);
+    EXPECT_EQ(form->track2.FilePath, shown);
 }
 
 TEST_F(LoadTest, APathWithBlanksPlaysFromABlankFreeNameOfTheSameFile) {
@@ -154,6 +169,46 @@ TEST_F(LoadTest, AShorterSecondFileLeavesZerosAfterItsLastFrame) {
     EXPECT_EQ(left[2999], 0);
     EXPECT_EQ(form->track1.SampleLimit, 1000);
     EXPECT_EQ(form->track1.Cursor, 12.5f); // a cursor outlives a load
+}
+
+// A long file whose overview ends while the box is being drawn is drawn whole: the overview timer was
+// started, since it was still being made when the plot began, and its tick draws the rest.
+TEST_F(LoadTest, AnOverviewThatEndsWhileItIsDrawnIsDrawnWhole) {
+    Track& t = form->track1;
+    t.FullScale = 65536;
+    auto file = std::make_unique<FakeLoadedFile>(4 * kLastSampleIndex);
+    FakeLoadedFile& fake = *file;
+    fake.startOverview();
+    fake.onReady = [&fake] {
+        fake.release();
+        while (fake.overviewRunning())
+            QTest::qWait(1);
+    };
+    t.File = std::move(file);
+    PlotWaveform(t, form->ui1);
+    EXPECT_TRUE(form->ui1.tmrOverview->isActive());
+    form->tmrOverview1_Timer();
+    EXPECT_FALSE(form->ui1.tmrOverview->isActive());
+    const QImage canvas = form->Picture1->canvas();
+    for (int x = 0; x < canvas.width(); ++x)
+        ASSERT_NE(canvas.pixel(x, canvas.height() / 2) | 0xff000000, 0xffffffffu) << "column " << x;
+    EXPECT_EQ(form->lblTime1->text(), fake.label());
+}
+
+// A load that fails while a long file's overview is still being made puts the label back: it no longer
+// says that the waveform is being read.
+TEST_F(LoadTest, ALoadThatFailsPutsBackTheLabelOfAnOverviewInTheMaking) {
+    form->track1.FullScale = 65536;
+    form->track1.File = std::make_unique<FakeLoadedFile>(4 * kLastSampleIndex, dir.filePath("long.wav"));
+    form->track1.File->startOverview();
+    PlotWaveform(form->track1, form->ui1);
+    ASSERT_TRUE(form->ui1.tmrOverview->isActive());
+    const QString label = form->track1.File->label();
+    form->lblTime1->setText(label + QStringLiteral("\n波形を読み込み中… 40%"));
+    load(form->cmdRoad1, file(QStringLiteral("bad.wav"), Riff({Chunk("fmt ", FormatBody(1, 8000, 16, 0)),
+                                                               Chunk("data", QByteArray(64, '\1'))})));
+    EXPECT_EQ(form->lblTime1->text(), label);
+    EXPECT_FALSE(form->ui1.tmrOverview->isActive());
 }
 
 TEST_F(LoadTest, ThePlotHandlesEmptyAndFlatScales) {

@@ -7,7 +7,7 @@
 #include "platform/sound/WaveAudioService.h"
 #include "platform/toolkit/PictureBox.h"
 #include "tests/support/WindowTest.h"
-#include "wave/Plot.h"
+#include "track/Plot.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "platform/toolkit/PictureBox.h"
 #include "scope/Scope.h"
 #include "tests/support/WindowTest.h"
-#include "wave/WaveSource.h"
+#include "track/LoadedFile.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -327,7 +327,7 @@ TEST_F(ScopeView, ALongFileCutShortShowsWhatCanStillBeRead) {
     click1(1000);
     EXPECT_EQ(traces(*form->Picture2).at(0).points[0], QPointF(0, 0));
     form->OpenFiles({path});
-    EXPECT_EQ(form->track1.Source->frames(), 700000);
+    EXPECT_EQ(form->track1.File->frames(), 700000);
     click1(1000);
     EXPECT_EQ(traces(*form->Picture2).at(0).points[0], QPointF(0, 7));
 }

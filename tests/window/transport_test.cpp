@@ -292,6 +292,30 @@ TEST_F(TransportTest, FilesOfAnyLengthAreShownWhole) {
     }
 }
 
+// What is heard is what is shown: a file replaced on the disk since it was drawn is read and drawn again
+// when it is played; one that cannot be read any more is named and not played.
+TEST_F(TransportTest, AFileReplacedSinceItWasDrawnIsDrawnAgainBeforeItPlays) {
+    const QString path = file(QStringLiteral("take.wav"), 4410, 5);
+    load(form->cmdRoad1, path);
+    const QString newer = file(QStringLiteral("newer.wav"), 8820, 9);
+    ASSERT_EQ(std::rename(newer.toLocal8Bit().constData(), path.toLocal8Bit().constData()), 0);
+    take();
+    click(form->cmdPlay1);
+    EXPECT_EQ((*form->track1.LeftSamples)[0], 9);
+    EXPECT_EQ(form->track1.SampleLimit, 8820);
+    EXPECT_EQ(form->lblTime1->text(), path + QStringLiteral("　　 0.2秒"));
+    EXPECT_EQ(take().at(1), "open " + path.toStdString() + " type waveaudio alias wfile");
+    click(form->cmdStop1);
+
+    file(QStringLiteral("take.wav"), QByteArray("RIFF junk that holds no sound"));
+    take();
+    click(form->cmdPlay1);
+    EXPECT_EQ(take(), Commands{});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("「%1」を読み込めませんでした。").arg(path)));
+    EXPECT_EQ((*form->track1.LeftSamples)[0], 9);
+}
+
 TEST_F(TransportTest, AClickIntoThePlayingTrackStopsItsTimerButNotTheSound) {
     load(form->cmdRoad1, file(QStringLiteral("a.wav"), 4410));
     click(form->cmdPlay1);

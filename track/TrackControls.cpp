@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "wave/TrackControls.h"
+#include "track/TrackControls.h"
 
 #include "platform/toolkit/PictureBox.h"
-#include "wave/Track.h"
+#include "track/Track.h"
 
 #include <QPushButton>
 
@@ -27,9 +27,7 @@ void MovePositionLine(const TrackControls& ui, double x) {
     ui.linPosition->setX2(x);
 }
 
-void ClearSamples(Track& track) {
+void ClearSamples(TrackSound& track) {
     track.LeftSamples->fill(0);
     track.RightSamples->fill(0);
-    // A long file's samples beyond the arrays go with them, and the making of its overview ends.
-    track.Source.reset();
 }

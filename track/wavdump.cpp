@@ -1,16 +1,20 @@
 // SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// pikota-wavdump FILE: runs the program's own WAV reader on FILE into a fresh track and prints what it
-// stored, one "name: value" a line, for checking files by hand and for tests.
-#include "wave/WaveReader.h"
+// pikota-wavdump FILE: runs the program's readers on FILE into a fresh track (the WAV reader for a WAV file
+// it reads, libsndfile for the rest) and prints what they stored, one "name: value" a line, for checking
+// files by hand and for tests. A long file's length is counted to its end first.
+#include "track/LoadedFile.h"
+#include "track/ReadSoundFile.h"
 
 #include <QString>
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <thread>
 
 namespace {
 
@@ -41,7 +45,12 @@ int main(int argc, char** argv) {
     Track track;
     QString label;
     try {
-        ReadWaveFile(track, path, [&](const QString& text) { label = text; });
+        ReadSoundFile(track, path, [&](const QString& text) { label = text; });
+        if (track.File && !track.File->inArrays()) {
+            while (track.File->overviewRunning())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            label = track.File->label();
+        }
     } catch (const std::exception& e) {
         std::printf("error: %s\n", e.what());
         return 1;

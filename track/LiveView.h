@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "wave/TrackControls.h"
+#include "track/TrackControls.h"
 
 #include <QString>
 

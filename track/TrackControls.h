@@ -14,6 +14,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 struct Track;
+struct TrackSound;
 
 // One track's controls, as the window lays them out. The window owns the widgets;
 // this only names them, so that one body serves both tracks.
@@ -39,5 +40,5 @@ void DisableTransport(const TrackControls& ui);
 void EnableTransport(const TrackControls& ui);
 // Both ends of the position line to x.
 void MovePositionLine(const TrackControls& ui, double x);
-// Every sample of both arrays to 0, and no long file any more.
-void ClearSamples(Track& track);
+// Every sample of both arrays to 0.
+void ClearSamples(TrackSound& track);

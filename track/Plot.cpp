@@ -1,11 +1,10 @@
 // SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "wave/Plot.h"
+#include "track/Plot.h"
 
 #include "platform/toolkit/PictureBox.h"
-#include "wave/WaveReader.h"
-#include "wave/WaveSource.h"
+#include "track/LoadedFile.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -15,15 +14,25 @@
 
 namespace toolkit = pikota::toolkit;
 
+namespace {
+
+const LoadedFile* BeyondArrays(const Track& track) {
+    return track.File && !track.File->inArrays() ? track.File.get() : nullptr;
+}
+
+void SetScale(const Track& track, const TrackControls& ui) {
+    const auto [top, bottom] = VerticalRange(track.FullScale);
+    ui.box->setScale(0, top, static_cast<double>(RightEdge(track)), bottom);
+}
+
 // In each device column of the box, the range of the blocks of frames that stand there, where the box
 // puts x = frame (0 to the last frame across).
-void DrawOverview(const Track& track, const TrackControls& ui) {
-    const WaveSource& source = *track.Source;
+void DrawOverview(const Track& track, const LoadedFile& file, const TrackControls& ui) {
     const auto [top, bottom] = VerticalRange(track.FullScale);
     const std::int64_t width = std::max(ui.box->deviceSize().width(), 1);
-    const std::int64_t last = source.frames() - 1;
-    const std::span<const SampleRange> blocks = source.ready();
-    const std::int64_t perBlock = source.framesPerBlock();
+    const std::int64_t last = RightEdge(track);
+    const std::span<const SampleRange> blocks = file.ready();
+    const std::int64_t perBlock = file.framesPerBlock();
     // Frame f stands in column floor(f * (width - 1) / last): column x begins at the frame below.
     const auto columnStart = [&](std::int64_t x) {
         return width == 1 ? (x == 0 ? 0 : last + 1) : (x * last + width - 2) / (width - 1);
@@ -46,9 +55,7 @@ void DrawOverview(const Track& track, const TrackControls& ui) {
     ui.box->drawColumns(ranges, top, bottom, ui.color);
 }
 
-void ReadWaveFile(Track& track, const TrackControls& ui, const QString& path) {
-    ReadWaveFile(track, path, [&ui](const QString& label) { ui.lblTime->setText(label); });
-}
+} // namespace
 
 std::pair<double, double> VerticalRange(std::int32_t fullScale) {
     if (fullScale == 256)
@@ -57,11 +64,12 @@ std::pair<double, double> VerticalRange(std::int32_t fullScale) {
 }
 
 void PlotWaveform(const Track& track, const TrackControls& ui) {
-    const auto [top, bottom] = VerticalRange(track.FullScale);
-    ui.box->setScale(0, top, static_cast<double>(RightEdge(track)), bottom);
-    if (track.Source) {
-        DrawOverview(track, ui);
-        if (!track.Source->overviewFinished())
+    SetScale(track, ui);
+    if (const LoadedFile* file = BeyondArrays(track)) {
+        // Asked before drawing: an overview that ends after this is drawn whole by the timer.
+        const bool making = file->overviewRunning();
+        DrawOverview(track, *file, ui);
+        if (making)
             ui.tmrOverview->start();
         MovePositionLine(ui, 0);
         return;
@@ -81,30 +89,42 @@ void PlotWaveform(const Track& track, const TrackControls& ui) {
 }
 
 void OverviewTick(const Track& track, const TrackControls& ui) {
-    if (!track.Source) {
+    const LoadedFile* file = BeyondArrays(track);
+    if (!file) {
         ui.tmrOverview->stop(); // the file it was made for has gone from the track
         return;
     }
-    const WaveSource& source = *track.Source;
-    // Asked before drawing: once finished, what is drawn is the whole of it.
-    const bool finished = source.overviewFinished();
-    DrawOverview(track, ui);
-    if (finished) {
+    // Asked before drawing: once ended, what is drawn is the whole of it.
+    if (!file->overviewRunning()) {
         ui.tmrOverview->stop();
-        ui.lblTime->setText(source.label);
-    } else if (source.secondsSinceStart() >= 0.3) {
-        ui.lblTime->setText(
-            source.label +
-            QStringLiteral("\n波形を読み込み中… %1%").arg(static_cast<int>(source.progress() * 100)));
+        SetScale(track, ui); // the length may have been counted anew
+        DrawOverview(track, *file, ui);
+        ui.lblTime->setText(file->label());
+        return;
     }
+    DrawOverview(track, *file, ui);
+    if (file->secondsSinceStart() >= 0.3)
+        ui.lblTime->setText(
+            file->label() +
+            QStringLiteral("\n波形を読み込み中… %1%").arg(static_cast<int>(file->progress() * 100)));
+}
+
+void RedrawColumns(const Track& track, const TrackControls& ui) {
+    if (const LoadedFile* file = BeyondArrays(track))
+        DrawOverview(track, *file, ui);
 }
 
 void StopOverview(const Track& track, const TrackControls& ui) {
     const bool making = ui.tmrOverview->isActive();
     ui.tmrOverview->stop();
-    if (track.Source) {
-        track.Source->cancelOverview();
+    if (const LoadedFile* file = BeyondArrays(track)) {
+        track.File->cancelOverview();
         if (making)
-            ui.lblTime->setText(track.Source->label);
+            ui.lblTime->setText(file->label());
     }
+}
+
+void ForgetFile(Track& track, const TrackControls& ui) {
+    StopOverview(track, ui);
+    track.File.reset();
 }

@@ -1,11 +1,11 @@
 // SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "wave/LiveView.h"
+#include "track/LiveView.h"
 
 #include "platform/toolkit/PictureBox.h"
-#include "wave/Plot.h"
-#include "wave/WaveReader.h"
+#include "track/Plot.h"
+#include "track/TimeLabel.h"
 
 #include <QLabel>
 #include <QStringList>

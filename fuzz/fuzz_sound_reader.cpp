@@ -1,12 +1,14 @@
 // SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// libFuzzer target: any bytes as a WAV file, read into a track the way Load does it. An input that begins
-// with 'G' (no WAV file does) is the rest of its bytes grown sparsely to 1.5 MB, so that a data chunk that
-// says more than it holds (0xFFFFFFFF) reaches the long-file road: the overview made whole and the scope's
-// windows read from the file.
-#include "wave/WaveReader.h"
-#include "wave/WaveSource.h"
+// libFuzzer target: any bytes as a sound file, read into a track the way Load does it: through the WAV
+// reader, or through libsndfile for every other format (the seeds hold a small file of each, and some cut
+// short). An input that begins with 'G' (no sound file does) is the rest of its bytes grown sparsely to
+// 1.5 MB, so that a data chunk that says more than it holds (0xFFFFFFFF) reaches the long-file road: the
+// overview made whole and the scope's windows read from the file.
+#include "track/LoadedFile.h"
+#include "track/ReadError.h"
+#include "track/ReadSoundFile.h"
 
 #include <QString>
 
@@ -24,7 +26,7 @@ namespace {
 constexpr long kGrownSize = 1500000;
 
 // One file per fuzzing process, rewritten for every input and removed at exit.
-char inputPath[] = "/tmp/fuzz_wave_reader_XXXXXX";
+char inputPath[] = "/tmp/fuzz_sound_reader_XXXXXX";
 
 void RemoveInput() { unlink(inputPath); }
 
@@ -68,22 +70,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fill_n(track.LeftSamples->begin(), written, std::int16_t{0});
     std::fill_n(track.RightSamples->begin(), written, std::int16_t{0});
     track.SampleLimit = kLastSampleIndex;
-    track.Source.reset();
+    track.File.reset();
     try {
-        ReadWaveFile(track, QString::fromLocal8Bit(path), [](const QString& label) {
+        ReadSoundFile(track, QString::fromLocal8Bit(path), [](const QString& label) {
             if (label.isEmpty()) {
                 std::abort();
             }
         });
-    } catch (const WaveFileError&) {
+    } catch (const SoundFileError&) {
         // A rejected file is an ordinary outcome.
     }
     if (track.SampleLimit > kLastSampleIndex) {
         std::abort();
     }
-    if (track.Source) {
-        const WaveSource& source = *track.Source;
-        while (!source.overviewFinished()) {
+    if (track.File && !track.File->inArrays()) {
+        const LoadedFile& source = *track.File;
+        while (source.overviewRunning()) {
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
         if (source.ready().size() * source.framesPerBlock() < static_cast<std::size_t>(source.frames())) {

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "wave/SampleCoding.h"
+#include "track/WavEncoding.h"
 
 #include <QString>
 
@@ -37,29 +37,40 @@ private:
     std::int16_t value_ = 0;
 };
 
-class WaveSource;
+class LoadedFile;
 
-// One track's state. The window holds two of these for its whole life.
-struct Track {
+// What the readers fill in a track: the sound of its file. Kept together, so that a file read aside (one
+// given from outside, into spare arrays) changes places with a track's in one move.
+struct TrackSound {
+    TrackSound();
+    ~TrackSound();
+    TrackSound(TrackSound&&) noexcept;
+    TrackSound& operator=(TrackSound&&) noexcept;
+
     WaveFormat waveFormat;
     // Allocated once with the track, zeroed, and never resized.
     std::unique_ptr<SampleArray> LeftSamples = std::make_unique<SampleArray>();
     std::unique_ptr<SampleArray> RightSamples = std::make_unique<SampleArray>();
     std::int32_t SampleLimit = kLastSampleIndex;
     std::int32_t FullScale = 0;
+
+    // Beside the arrays, what other encodings, other formats and longer files need. How the samples of the
+    // last WAV format chunk read lie:
+    SampleCoding Coding;
+    // The file the track shows, whatever its format and length: what the drawing, the scope and a click go
+    // through. Empty before the first read and when a read has failed.
+    std::unique_ptr<LoadedFile> File;
+
+    // Reads the next file as this one was read: a WAV file without a format chunk takes the format of the
+    // last one.
+    void TakeFormatOf(const TrackSound& other);
+};
+
+// One track's state. The window holds two of these for its whole life.
+struct Track : TrackSound {
     float Cursor = 0.0f;
     Flag RecordMode;
     QString FilePath;
     Flag Paused;
     Flag HasWaveform;
-
-    // Beside the arrays, what other encodings and longer files need. How the samples of the last format
-    // chunk read lie:
-    SampleCoding Coding;
-    // A file of more than 500001 frames: open for reading, with the overview of its whole length that the
-    // drawing shows. The arrays then hold its first 500001 frames. Empty when the arrays hold the whole file.
-    std::shared_ptr<WaveSource> Source;
 };
-
-// The sample index at the right edge of the track's box: SampleLimit, or a long file's last frame.
-std::int64_t RightEdge(const Track& track);
