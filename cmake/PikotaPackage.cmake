@@ -10,7 +10,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "two-track sound recorder and waveform vie
 set(CPACK_PACKAGE_DESCRIPTION "\
 ピコタ (pikota) is a small sound tool with a Japanese interface. One window
 holds two tracks side by side. On each track you can record from the default
-sound input and save the recording as a WAV file, or load a WAV file, and then
+sound input and save the recording as a WAV file, or load a sound file (WAV,
+FLAC, MP3, Ogg Vorbis or Opus, AIFF, CAF and more), and then
 play, pause and stop it.
 
 Each track shows its waveform with a position line that moves while it plays;

@@ -18,7 +18,7 @@ namespace toolkit = pikota::toolkit;
 
 namespace {
 
-// The command line: up to two WAV files, for track 1 and track 2, and two questions
+// The command line: up to two sound files, for track 1 and track 2, and two questions
 // that are answered in the terminal.
 struct CommandLine {
     QCommandLineParser parser;
@@ -43,8 +43,8 @@ const char* const kHelp = "使い方: pikota [オプション] [ファイル１ 
                           "  -v, --version  バージョンを表示して終わります。\n"
                           "\n"
                           "引数:\n"
-                          "  ファイル１     音声１に読み込む WAV ファイル。\n"
-                          "  ファイル２     音声２に読み込む WAV ファイル。\n";
+                          "  ファイル１     音声１に読み込む音声ファイル（WAV、FLAC、MP3、Ogg など）。\n"
+                          "  ファイル２     音声２に読み込む音声ファイル。\n";
 
 void print(std::FILE* stream, const QString& text) { std::fputs(text.toLocal8Bit().constData(), stream); }
 
