@@ -1,12 +1,19 @@
 // SPDX-FileCopyrightText: 2026 ピコタ開発チーム <pikota@example.org>
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// bench_wave: the program's WAV reader against libsndfile doing the same job on the same file: 500001
-// frames of 16-bit stereo into a left and a right array. And an hour of 44.1 kHz stereo, 16-bit, 24-bit
-// and float: the reader's overview of the whole file made, from the read to its last block, against one
-// plain read() of the same file into a buffer, the floor; the page cache warm. All run side by side in one
-// process, with repetitions interleaved at random; the results are the ratios of their median times. It
-// also says how much anonymous memory an hour-long file takes beyond a short one.
+// bench_wave: the program's readers against plain reads of the same files, side by side in one process,
+// repetitions interleaved at random; the results are the ratios of their median times.
+// - The WAV reader against libsndfile doing the same job on the same file: 500001 frames of 16-bit stereo
+//   into a left and a right array.
+// - An hour of 44.1 kHz stereo, 16-bit, 24-bit and float WAV: the overview of the whole file made, from the
+//   read to its last block, against one plain read() of the same file into a buffer, the floor; the page
+//   cache warm.
+// - Ten minutes of stereo in FLAC, MP3, Ogg Vorbis (44.1 kHz) and Ogg Opus (48 kHz): the overview made
+//   against a plain sf_readf_short() loop over the same file.
+// - A click's scope window anywhere in an hour of MP3 and of FLAC: 200 windows of 20 ms read at random
+//   frames once the overview is made, and 20 while it is being made; the mean and the worst.
+// - The anonymous memory that an hour-long file of each kind takes beyond a short one, each in a process
+//   of its own.
 #include "bench/ProcessStatus.h"
 #include "tests/support/WavBytes.h"
 #include "track/LoadedFile.h"
@@ -27,6 +34,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,12 +157,102 @@ void ReadWhole(const HourFile& file, std::vector<char>& buffer) {
 }
 
 // What a load of the file does before it is drawn whole: the read, and the overview of the whole file.
-void MakeOverview(const HourFile& file) {
-    Track track;
-    ReadSoundFile(track, QString::fromStdString(file.path), [](const QString&) {});
-    while (!track.File->overviewFinished())
+void Load(Track& track, const std::string& path) {
+    ReadSoundFile(track, QString::fromStdString(path), [](const QString&) {});
+    while (track.File->overviewRunning())
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     benchmark::DoNotOptimize(track.File->ready().data());
+}
+void MakeOverview(const std::string& path) {
+    Track track;
+    Load(track, path);
+}
+
+// A compressed file, written by libsndfile from floats (its MP3 writer gets 16-bit samples wrong).
+struct Compressed {
+    const char* name;
+    int format;
+    int rate;
+    std::string path;
+};
+
+void WriteCompressed(Compressed& file, const std::filesystem::path& dir, int seconds) {
+    file.path = (dir / ("bench_wave_" + std::string(file.name) + "_" + std::to_string(seconds) + "_" +
+                        std::to_string(getpid())))
+                    .string();
+    SF_INFO info{};
+    info.samplerate = file.rate;
+    info.channels = 2;
+    info.format = file.format;
+    SNDFILE* out = sf_open(file.path.c_str(), SFM_WRITE, &info);
+    if (!out)
+        throw std::runtime_error(std::string("cannot write ") + file.name);
+    std::vector<float> piece(2 * 65536);
+    const std::int64_t frames = std::int64_t{seconds} * file.rate;
+    for (std::int64_t frame = 0; frame < frames;) {
+        const std::int64_t n = std::min<std::int64_t>(65536, frames - frame);
+        for (std::int64_t i = 0; i < n; ++i, ++frame) {
+            const double t = static_cast<double>(frame) / file.rate;
+            const double v =
+                0.5 * std::sin(2 * 3.141592653589793 * 440 * t) * (0.6 + 0.4 * std::sin(t * 0.7));
+            piece[static_cast<std::size_t>(2 * i)] = static_cast<float>(v);
+            piece[static_cast<std::size_t>(2 * i + 1)] = static_cast<float>(-v);
+        }
+        sf_writef_float(out, piece.data(), n);
+    }
+    sf_close(out);
+}
+
+// The floor of a compressed file's overview: a plain decode of the whole file.
+void DecodePlain(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* in = sf_open(path.c_str(), SFM_READ, &info);
+    std::vector<short> piece(static_cast<std::size_t>(8192 * info.channels));
+    while (sf_readf_short(in, piece.data(), 8192) > 0)
+        benchmark::DoNotOptimize(piece.data());
+    sf_close(in);
+}
+
+// The time of windows of 20 ms read at random frames of a long file, in ms: the mean and the worst.
+std::pair<double, double> WindowTimes(const LoadedFile& file, int count) {
+    std::mt19937_64 random(7);
+    std::int16_t window[882];
+    double sum = 0, worst = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(file.frames() - 882));
+        const auto start = std::chrono::steady_clock::now();
+        if (file.readFirstChannel(at, 882, window) != 882)
+            throw std::runtime_error("a window came short");
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        sum += ms;
+        worst = std::max(worst, ms);
+    }
+    return {sum / count, worst};
+}
+
+// The anonymous memory that the file takes, loaded and overviewed, beyond a short WAV file, as this program
+// started anew with --anonymous FILE measures it: so that what an earlier file left to the allocator counts
+// for none.
+std::string self;
+
+long AnonymousKiB(const std::string& path) {
+    FILE* child = popen(("'" + self + "' --anonymous '" + path + "'").c_str(), "r");
+    long grown = -1;
+    if (child && std::fscanf(child, "%ld", &grown) != 1)
+        grown = -1;
+    if (child)
+        pclose(child);
+    return grown;
+}
+
+int MeasureAnonymous(const std::string& path) {
+    Track track;
+    ReadWithReader(track);
+    const long before = pikota::test::StatusKiB("RssAnon");
+    Load(track, path);
+    std::printf("%ld\n", pikota::test::StatusKiB("RssAnon") - before);
+    return 0;
 }
 
 // Keeps the per-repetition real times of each benchmark while printing as usual.
@@ -183,27 +281,34 @@ int main(int argc, char** argv) {
     const auto dir = std::filesystem::temp_directory_path();
     testFile = (dir / ("bench_wave_" + std::to_string(getpid()) + ".wav")).string();
     WriteTestFile(testFile);
+    if (argc == 3 && std::string(argv[1]) == "--anonymous") {
+        const int result = MeasureAnonymous(argv[2]);
+        std::filesystem::remove(testFile);
+        return result;
+    }
+    self = std::filesystem::canonical("/proc/self/exe").string();
     HourFile hours[] = {{"16-bit", 1, 2, {}}, {"24-bit", 1, 3, {}}, {"float", 3, 4, {}}};
     for (HourFile& hour : hours)
         WriteHour(hour, dir);
+    Compressed tens[] = {{"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, {}},
+                         {"MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, {}},
+                         {"Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, {}},
+                         {"Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000, {}}};
+    for (Compressed& ten : tens)
+        WriteCompressed(ten, dir, 600);
+    Compressed longOnes[] = {{"MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, {}},
+                             {"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, {}}};
+    for (Compressed& hour : longOnes)
+        WriteCompressed(hour, dir, 3600);
     const auto removeFiles = [&] {
         std::filesystem::remove(testFile);
         for (const HourFile& hour : hours)
             std::filesystem::remove(hour.path);
+        for (const Compressed& file : tens)
+            std::filesystem::remove(file.path);
+        for (const Compressed& file : longOnes)
+            std::filesystem::remove(file.path);
     };
-
-    // Anonymous memory, first, while the allocator holds nothing it could hand out again: a track that holds
-    // a short file, then the hour-long 16-bit one with its overview (the drawing not counted).
-    long shortFile = 0, hourFile = 0;
-    {
-        Track track;
-        ReadWithReader(track);
-        shortFile = pikota::test::StatusKiB("RssAnon");
-        ReadSoundFile(track, QString::fromStdString(hours[0].path), [](const QString&) {});
-        while (!track.File->overviewFinished())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        hourFile = pikota::test::StatusKiB("RssAnon");
-    }
 
     // Both must fill the arrays identically, or the comparison means nothing.
     {
@@ -220,9 +325,27 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Windows of the hour-long compressed files: while the overview is being made (a handle of their own),
+    // and once it is made (the handle that decoded the whole file).
+    std::vector<std::string> windows;
+    for (const Compressed& hour : longOnes) {
+        Track track;
+        ReadSoundFile(track, QString::fromStdString(hour.path), [](const QString&) {});
+        const auto [meanMaking, worstMaking] = WindowTimes(*track.File, 20);
+        while (track.File->overviewRunning())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto [mean, worst] = WindowTimes(*track.File, 200);
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "a click's window in an hour of %s: mean %.2f ms, worst %.2f ms (while the overview is "
+                      "made: mean %.2f ms, worst %.2f ms)\n",
+                      hour.name, mean, worst, meanMaking, worstMaking);
+        windows.emplace_back(line);
+    }
+
     // Defaults first, so flags given on the command line override them.
     std::vector<char*> args{argv[0]};
-    std::string repetitions = "--benchmark_repetitions=9";
+    std::string repetitions = "--benchmark_repetitions=5";
     std::string interleave = "--benchmark_enable_random_interleaving=true";
     args.push_back(repetitions.data());
     args.push_back(interleave.data());
@@ -234,27 +357,35 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("libsndfile", BM_Libsndfile)->Unit(benchmark::kMicrosecond);
     std::vector<char> buffer(static_cast<std::size_t>(hours[2].size)); // the largest, touched once
     ReadWhole(hours[2], buffer);
+    const auto pair = [](const std::string& name, auto measured, auto floor) {
+        benchmark::RegisterBenchmark(("overview " + name).c_str(),
+                                     [measured](benchmark::State& state) {
+                                         for (auto _ : state)
+                                             measured();
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+        benchmark::RegisterBenchmark(("floor " + name).c_str(),
+                                     [floor](benchmark::State& state) {
+                                         for (auto _ : state)
+                                             floor();
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    };
     for (const HourFile& hour : hours) {
         ReadWhole(hour, buffer); // the page cache warm
-        benchmark::RegisterBenchmark((std::string("hour overview ") + hour.name).c_str(),
-                                     [&hour](benchmark::State& state) {
-                                         for (auto _ : state)
-                                             MakeOverview(hour);
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(2);
-        benchmark::RegisterBenchmark((std::string("hour read() ") + hour.name).c_str(),
-                                     [&hour, &buffer](benchmark::State& state) {
-                                         for (auto _ : state)
-                                             ReadWhole(hour, buffer);
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->Iterations(2);
+        pair(
+            std::string("hour ") + hour.name, [&hour] { MakeOverview(hour.path); },
+            [&hour, &buffer] { ReadWhole(hour, buffer); });
     }
+    for (const Compressed& ten : tens)
+        pair(
+            std::string("ten minutes ") + ten.name, [&ten] { MakeOverview(ten.path); },
+            [&ten] { DecodePlain(ten.path); });
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    removeFiles();
 
     const double reader = RatioReporter::Median(reporter.times["ReadWaveFile"]);
     const double sndfile = RatioReporter::Median(reporter.times["libsndfile"]);
@@ -262,15 +393,25 @@ int main(int argc, char** argv) {
         std::printf("reader/libsndfile = %.2f (median %.0f us vs %.0f us)\n", reader / sndfile, reader,
                     sndfile);
     }
-    for (const HourFile& hour : hours) {
-        const double overview =
-            RatioReporter::Median(reporter.times[std::string("hour overview ") + hour.name]);
-        const double floor = RatioReporter::Median(reporter.times[std::string("hour read() ") + hour.name]);
-        if (overview > 0.0 && floor > 0.0)
-            std::printf("hour overview %s / read() = %.2f (median %.0f ms vs %.0f ms, %.0f MB)\n", hour.name,
-                        overview / floor, overview, floor, static_cast<double>(hour.size) / 1e6);
-    }
-    std::printf("anonymous memory with the hour-long 16-bit file loaded: %+ld KiB over a short one\n",
-                hourFile - shortFile);
+    const auto ratio = [&](const std::string& name, const char* floor) {
+        const double overview = RatioReporter::Median(reporter.times["overview " + name]);
+        const double plain = RatioReporter::Median(reporter.times["floor " + name]);
+        if (overview > 0.0 && plain > 0.0)
+            std::printf("%s overview / %s = %.2f (median %.0f ms vs %.0f ms)\n", name.c_str(), floor,
+                        overview / plain, overview, plain);
+    };
+    for (const HourFile& hour : hours)
+        ratio(std::string("hour ") + hour.name, "read()");
+    for (const Compressed& ten : tens)
+        ratio(std::string("ten minutes ") + ten.name, "sf_readf_short loop");
+    for (const std::string& line : windows)
+        std::fputs(line.c_str(), stdout);
+    for (const HourFile& hour : hours)
+        std::printf("anonymous memory with an hour of %s WAV loaded: %+ld KiB over a short file\n", hour.name,
+                    AnonymousKiB(hour.path));
+    for (const Compressed& hour : longOnes)
+        std::printf("anonymous memory with an hour of %s loaded: %+ld KiB over a short file\n", hour.name,
+                    AnonymousKiB(hour.path));
+    removeFiles();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <limits>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 using pikota::sound::SoundFileHandle;
@@ -51,7 +52,16 @@ public:
                 std::int64_t capacity)
         : LoadedFile(file.path(), file.identity(), reading->info().samplerate, reading->info().channels,
                      frames, true, capacity, true),
-          reading_(std::move(reading)), window_(reading_->another()), preroll_(PrerollOf(reading_->info())) {}
+          reading_(std::move(reading)), window_(reading_->another()), preroll_(PrerollOf(reading_->info())) {
+        // An MP3 decoder finds a frame it has not seen yet by walking to it from the last one it knows (0.4 s
+        // from the start to the end of an hour): the scope's walks to the end at once, beside the overview,
+        // and knows every frame from then on.
+        if (window_ && (window_->info().format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG)
+            walk_ = std::jthread([this] {
+                std::lock_guard lock(windowMutex_);
+                sf_seek(window_->get(), std::max<sf_count_t>(0, window_->info().frames - 1), SEEK_SET);
+            });
+    }
     ~SndfileFile() override { cancelOverview(); }
 
     using LoadedFile::blocks;
@@ -149,6 +159,7 @@ private:
     mutable std::unique_ptr<SoundFileHandle> window_; // the scope's
     mutable std::int64_t windowAt_ = 0;               // where it stands
     const std::int64_t preroll_;
+    std::jthread walk_;
     std::vector<float> piece_;
     mutable std::vector<float> windowPiece_;
 };

@@ -11,6 +11,8 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -102,6 +104,134 @@ SampleRange RangeOf16(const unsigned char* p, std::size_t samples, std::size_t s
         range.add({v, v});
     }
     return range;
+}
+
+// The range of the 16-bit integers (in the machine's order) at p, p + Loads * 2, ... of `count` of them,
+// where `count * Loads * 2` bytes and the padding after them may be read from p. Eight of them lie in Loads
+// loads of eight 16-bit lanes; the lanes are kept apart, and in the end those that fall on one of them are
+// taken.
+template <std::size_t Loads> SampleRange RangeOfStrided16(const unsigned char* p, std::size_t count) {
+    constexpr std::size_t step = 2 * Loads;
+    SampleRange range;
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    __m128i low[Loads], high[Loads];
+    for (std::size_t r = 0; r < Loads; ++r) {
+        low[r] = _mm_set1_epi16(range.low);
+        high[r] = _mm_set1_epi16(range.high);
+    }
+    for (; k + 8 <= count; k += 8) {
+        const unsigned char* group = p + k * step;
+        for (std::size_t r = 0; r < Loads; ++r) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 16 * r));
+            low[r] = _mm_min_epi16(low[r], v);
+            high[r] = _mm_max_epi16(high[r], v);
+        }
+    }
+    // The lanes that fall on none of them are set to what changes nothing, and all lanes are folded into one.
+    __m128i lowest = _mm_set1_epi16(range.low), highest = _mm_set1_epi16(range.high);
+    for (std::size_t r = 0; r < Loads; ++r) {
+        alignas(16) std::int16_t wanted[8];
+        for (std::size_t lane = 0; lane < 8; ++lane)
+            wanted[lane] = (8 * r + lane) % Loads == 0 ? -1 : 0;
+        const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(wanted));
+        lowest = _mm_min_epi16(lowest, _mm_or_si128(_mm_and_si128(mask, low[r]),
+                                                    _mm_andnot_si128(mask, _mm_set1_epi16(range.low))));
+        highest = _mm_max_epi16(highest, _mm_or_si128(_mm_and_si128(mask, high[r]),
+                                                      _mm_andnot_si128(mask, _mm_set1_epi16(range.high))));
+    }
+    for (const int shuffle : {0x4E, 0xB1}) {
+        lowest = _mm_min_epi16(lowest, _mm_shuffle_epi32(lowest, shuffle));
+        highest = _mm_max_epi16(highest, _mm_shuffle_epi32(highest, shuffle));
+    }
+    lowest = _mm_min_epi16(lowest, _mm_shufflelo_epi16(lowest, 0xB1));
+    highest = _mm_max_epi16(highest, _mm_shufflelo_epi16(highest, 0xB1));
+    range.add({static_cast<std::int16_t>(_mm_extract_epi16(lowest, 0)),
+               static_cast<std::int16_t>(_mm_extract_epi16(highest, 0))});
+#endif
+    for (; k < count; ++k) {
+        std::int16_t v;
+        std::memcpy(&v, p + k * step, sizeof v);
+        range.add({v, v});
+    }
+    return range;
+}
+
+// The range of 32-bit floats at p, p + Loads * 4, ... of `count` of them, as FromFloat stores them, where
+// `count * Loads * 4` bytes may be read from p: four of them lie in Loads loads of four lanes, kept apart as
+// above. The extremes are converted once; a NaN, which is stored as 0, counts as 0.
+template <std::size_t Loads> SampleRange RangeOfStridedFloats(const unsigned char* p, std::size_t count) {
+    constexpr std::size_t step = 4 * Loads;
+    SampleRange range;
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    __m128 low[Loads], high[Loads], nan[Loads];
+    for (std::size_t r = 0; r < Loads; ++r) {
+        low[r] = _mm_set1_ps(std::numeric_limits<float>::infinity());
+        high[r] = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+        nan[r] = _mm_setzero_ps();
+    }
+    for (; k + 4 <= count; k += 4) {
+        const unsigned char* group = p + k * step;
+        for (std::size_t r = 0; r < Loads; ++r) {
+            const __m128 v = _mm_loadu_ps(reinterpret_cast<const float*>(group + 16 * r));
+            low[r] = _mm_min_ps(v, low[r]); // a NaN in v leaves the lane as it was
+            high[r] = _mm_max_ps(v, high[r]);
+            nan[r] = _mm_or_ps(nan[r], _mm_cmpunord_ps(v, v));
+        }
+    }
+    for (std::size_t r = 0; r < Loads; ++r) {
+        float lows[4], highs[4], nans[4];
+        _mm_storeu_ps(lows, low[r]);
+        _mm_storeu_ps(highs, high[r]);
+        _mm_storeu_ps(nans, nan[r]);
+        for (std::size_t lane = 0; lane < 4; ++lane) {
+            if ((4 * r + lane) % Loads != 0)
+                continue;
+            if (lows[lane] <= highs[lane])
+                range.add({FromFloat(lows[lane]), FromFloat(highs[lane])});
+            if (std::bit_cast<std::uint32_t>(nans[lane]) != 0)
+                range.add({0, 0});
+        }
+    }
+#endif
+    for (; k < count; ++k) {
+        const std::int16_t v = FromFloat(FloatAt(p + k * step));
+        range.add({v, v});
+    }
+    return range;
+}
+
+// The strided ranges for frames of up to 8 loads, the widths that files have; none (nullopt) for others.
+std::optional<SampleRange> Strided16(const unsigned char* p, std::size_t count, std::size_t loads) {
+    switch (loads) {
+    case 3:
+        return RangeOfStrided16<3>(p, count);
+    case 4:
+        return RangeOfStrided16<4>(p, count);
+    case 6:
+        return RangeOfStrided16<6>(p, count);
+    case 8:
+        return RangeOfStrided16<8>(p, count);
+    default:
+        return std::nullopt;
+    }
+}
+std::optional<SampleRange> StridedFloats(const unsigned char* p, std::size_t count, std::size_t loads) {
+    switch (loads) {
+    case 1:
+        return RangeOfStridedFloats<1>(p, count);
+    case 2:
+        return RangeOfStridedFloats<2>(p, count);
+    case 4:
+        return RangeOfStridedFloats<4>(p, count);
+    case 6:
+        return RangeOfStridedFloats<6>(p, count);
+    case 8:
+        return RangeOfStridedFloats<8>(p, count);
+    default:
+        return std::nullopt;
+    }
 }
 
 // The range of the values `at` reads at p, p + step, ...: of `count` of them.
@@ -232,12 +362,19 @@ SampleRange RangeOfFirstChannel(const SampleCoding& coding, const unsigned char*
             return RangeOf16(in, count * step / 2, step / 2);
         if (coding.bytes >= 2) {
             // The top 16 bits of each sample are a 16-bit integer where they lie.
+            if (const auto strided = step % 2 == 0 && std::endian::native == std::endian::little
+                                         ? Strided16(in + coding.bytes - 2, count, step / 2)
+                                         : std::nullopt)
+                return *strided;
             const auto [low, high] = Extremes<std::int16_t>(in + coding.bytes - 2, count, step, Int16At);
             range.add({low, high});
             return range;
         }
         break;
     case SampleCoding::Kind::Float:
+        if (coding.bytes == 4 && step % 4 == 0 && std::endian::native == std::endian::little)
+            if (const auto strided = StridedFloats(in, count, step / 4))
+                return *strided;
         return coding.bytes == 8 ? FloatRange<double>(in, count, step, DoubleAt)
                                  : FloatRange<float>(in, count, step, FloatAt);
     case SampleCoding::Kind::Unsigned8: {

@@ -35,8 +35,10 @@ void DecodeChannel(const SampleCoding& coding, const unsigned char* in, std::siz
                    std::int16_t* out);
 
 // The lowest and highest first-channel sample of `count` frames at `in`, as DecodeChannel would store
-// them, found without storing them: the overview's inner loop, which must keep up with reading the file.
+// them, found without storing them: the overview's inner loop, which must keep up with reading the file. It
+// may read kRangePadding bytes after the frames, whatever they hold.
 SampleRange RangeOfFirstChannel(const SampleCoding& coding, const unsigned char* in, std::size_t count);
+inline constexpr std::size_t kRangePadding = 64;
 
 // A float sample as a track stores it: times 32768, rounded, clipped; NaN is 0.
 std::int16_t FromFloat(double x);

@@ -255,9 +255,9 @@ protected:
         const std::int64_t want = std::min(chunkFrames, frames() - firstFrame);
         if (want <= 0)
             return 0;
-        chunk_.resize(static_cast<std::size_t>(want * frameBytes));
+        chunk_.resize(static_cast<std::size_t>(want * frameBytes) + kRangePadding);
         const auto got = static_cast<std::int64_t>(
-            ReadAt(fd_, dataStart_ + firstFrame * frameBytes, chunk_.data(), chunk_.size()) /
+            ReadAt(fd_, dataStart_ + firstFrame * frameBytes, chunk_.data(), chunk_.size() - kRangePadding) /
             static_cast<std::size_t>(frameBytes));
         for (std::int64_t at = 0; at < got; at += perBlock) {
             const std::int64_t n = std::min(perBlock, got - at);
