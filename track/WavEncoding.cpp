@@ -140,10 +140,10 @@ template <std::size_t Loads> SampleRange RangeOfStrided16(const unsigned char* p
         highest = _mm_max_epi16(highest, _mm_or_si128(_mm_and_si128(mask, high[r]),
                                                       _mm_andnot_si128(mask, _mm_set1_epi16(range.high))));
     }
-    for (const int shuffle : {0x4E, 0xB1}) {
-        lowest = _mm_min_epi16(lowest, _mm_shuffle_epi32(lowest, shuffle));
-        highest = _mm_max_epi16(highest, _mm_shuffle_epi32(highest, shuffle));
-    }
+    lowest = _mm_min_epi16(lowest, _mm_shuffle_epi32(lowest, 0x4E));
+    highest = _mm_max_epi16(highest, _mm_shuffle_epi32(highest, 0x4E));
+    lowest = _mm_min_epi16(lowest, _mm_shuffle_epi32(lowest, 0xB1));
+    highest = _mm_max_epi16(highest, _mm_shuffle_epi32(highest, 0xB1));
     lowest = _mm_min_epi16(lowest, _mm_shufflelo_epi16(lowest, 0xB1));
     highest = _mm_max_epi16(highest, _mm_shufflelo_epi16(highest, 0xB1));
     range.add({static_cast<std::int16_t>(_mm_extract_epi16(lowest, 0)),
