@@ -72,9 +72,10 @@ void PulseConnection::connectSoon(pa_mainloop_api*, void* self) {
 void PulseConnection::ensureContext() {
     if (context_ && PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)))
         return;
+    // The desktop's sound settings find the program's entry by its id, which is its desktop entry's.
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "ピコタ");
-    pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "pikota");
+    pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "org.example.pikota");
     pa_proplist_sets(properties, PA_PROP_APPLICATION_ICON_NAME, "pikota");
     pa_context* context =
         pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "ピコタ", properties);

@@ -84,7 +84,13 @@ public:
     // Creates the stream on the server, corked, and waits until it is there (loop locked).
     Error connect(Clock::time_point deadline) {
         pa_context* context = connection_->context();
-        stream_ = pa_stream_new(context, source_ ? "再生" : "録音", &spec_, nullptr);
+        // Both are sound being worked on, not music to be ducked under a call or an announcement (which the
+        // desktop's policy does to "music"): what is compared must be heard as it is.
+        pa_proplist* properties = pa_proplist_new();
+        pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "production");
+        stream_ =
+            pa_stream_new_with_proplist(context, source_ ? "再生" : "録音", &spec_, nullptr, properties);
+        pa_proplist_free(properties);
         if (!stream_)
             return openError(pa_context_errno(context));
         pa_stream_set_state_callback(stream_, &PulseStream::onState, this);

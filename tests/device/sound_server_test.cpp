@@ -394,6 +394,37 @@ TEST_F(SoundServer, PositionKeepsWithTheSoundAcrossADropout) {
     }
 }
 
+// The desktop's mixer can place both streams: each says which program it is (its name, its icon and its
+// id, which is its desktop entry's) and what kind of sound it is.
+TEST_F(SoundServer, StreamsSayWhichProgramAndWhatKindOfSound) {
+    const auto listed = [](const char* what) {
+        std::string text;
+        if (std::FILE* pactl = popen((std::string("pactl list ") + what).c_str(), "r")) {
+            char line[512];
+            while (std::fgets(line, sizeof line, pactl))
+                text += line;
+            pclose(pactl);
+        }
+        return text;
+    };
+    const std::string file = folder.file("tone.wav");
+    writeSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 88200,
+               [](std::int64_t n, int) { return sine(440, n, 44100); });
+    ASSERT_EQ(send("open " + file + " type waveaudio alias wfile"), 0) << reply;
+    ASSERT_EQ(send("play wfile"), 0) << reply;
+    const std::string playing = listed("sink-inputs");
+    send("close wfile");
+    ASSERT_EQ(send("open new type waveaudio alias wfile"), 0) << reply;
+    ASSERT_EQ(send("record wfile"), 0) << reply;
+    const std::string recording = listed("source-outputs");
+    send("close wfile");
+    for (const std::string& streams : {playing, recording})
+        for (const char* property :
+             {"media.role = \"production\"", "application.name = \"ピコタ\"",
+              "application.id = \"org.example.pikota\"", "application.icon_name = \"pikota\""})
+            EXPECT_NE(streams.find(property), std::string::npos) << property << " in\n" << streams;
+}
+
 TEST_F(SoundServer, TheCommandLineToolPlaysRecordsAndSaves) {
     const std::string saved = folder.file("tool.wav");
     const std::string script = folder.file("commands.txt");
