@@ -70,6 +70,8 @@ void frmMain::connectHandlers() {
     connect(ui2.tmrOverview, &QTimer::timeout, this, &frmMain::tmrOverview2_Timer);
     connect(Picture1, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture1_MouseDown);
     connect(Picture3, &toolkit::PictureBox::mouseDown, this, &frmMain::Picture3_MouseDown);
+    connect(Picture1, &toolkit::PictureBox::keyDown, this, &frmMain::Picture1_KeyDown);
+    connect(Picture3, &toolkit::PictureBox::keyDown, this, &frmMain::Picture3_KeyDown);
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(mnuEditClear, &QAction::triggered, this, &frmMain::mnuEditClear_Click);
     connect(mnuFileEnd, &QAction::triggered, this, &frmMain::mnuFileEnd_Click);
@@ -191,6 +193,13 @@ void frmMain::Picture1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x
 }
 void frmMain::Picture3_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, float x, float) {
     ScopeClick(track2, ui2, track1, ui1, *Picture2, x);
+}
+// The keys of a focused waveform box move its cursor as clicks would.
+void frmMain::Picture1_KeyDown(int key, Qt::KeyboardModifiers shift) {
+    CursorKey(track1, ui1, track2, ui2, *Picture2, key, shift);
+}
+void frmMain::Picture3_KeyDown(int key, Qt::KeyboardModifiers shift) {
+    CursorKey(track2, ui2, track1, ui1, *Picture2, key, shift);
 }
 void frmMain::Picture1_Resize() { Resized(track1, ui1); }
 void frmMain::Picture3_Resize() { Resized(track2, ui2); }

@@ -100,6 +100,8 @@ public slots:
     void tmrOverview2_Timer();
     void Picture1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     void Picture3_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
+    void Picture1_KeyDown(int key, Qt::KeyboardModifiers shift);
+    void Picture3_KeyDown(int key, Qt::KeyboardModifiers shift);
     void cmdClear_Click();
     void mnuEditClear_Click();
     void mnuFileEnd_Click();

@@ -48,6 +48,8 @@ QPushButton* pictureButton(QWidget* parent, const QImage& image, QRect geometry,
 
 // One track's frame with its controls; the two frames differ only in place and caption.
 static TrackControls buildTrack(QWidget* parent, int left, const QString& caption, const QColor& colour) {
+    // What a screen reader says of the waveform box: which track's it is, and where its cursor stands.
+    const QString boxName = caption + QStringLiteral("の波形");
     TrackControls ui;
     ui.frame = new QGroupBox(caption, parent);
     ui.frame->setGeometry(twips(left, 120, 5415, 2055));
@@ -63,6 +65,11 @@ static TrackControls buildTrack(QWidget* parent, int left, const QString& captio
     ui.box->setToolTip(QStringLiteral("波形をクリックすると拡大されます"));
     ui.box->setCursor(toolkit::MagnifierCursor());
     ui.box->setFocusPolicy(Qt::StrongFocus);
+    ui.box->setAccessibleName(boxName);
+    ui.box->setAccessibleDescription(
+        QStringLiteral("波形をクリックするか、矢印キー、Home、End、Page Up、Page Down でカーソルを動かすと、"
+                       "そこから 20 ミリ秒ぶんが下のスコープに拡大されます。値はカーソルの位置（秒）です。"));
+    ui.box->setAccessibleValue({});
     ui.linPosition = &ui.box->addLine(2280, 45, 2280, 520);
 
     ui.cmdRoad = textButton(ui.frame, QStringLiteral("読み込み"), twips(240, 1560, 1095, 375));
@@ -104,6 +111,10 @@ void frmMain::buildLayout() {
     Picture2 = new toolkit::PictureBox(client);
     Picture2->setGeometry(twips(120, 2280, 11295, 5655));
     Picture2->setFocusPolicy(Qt::StrongFocus);
+    Picture2->setAccessibleName(QStringLiteral("拡大した波形"));
+    Picture2->setAccessibleDescription(
+        QStringLiteral("二つのトラックのカーソルの位置、または再生している位置から 20 ミリ秒ぶんの波形を、"
+                       "音声１は青、音声２は赤で重ねて表示します。"));
     Line1 = &Picture2->addLine(0, 2805, 11280, 2805, Qt::SolidLine);
     Line2 = &Picture2->addLine(0, 1320, 11280, 1320, Qt::DotLine);
     Line3 = &Picture2->addLine(0, 4320, 11280, 4320, Qt::DotLine);

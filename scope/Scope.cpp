@@ -5,6 +5,7 @@
 
 #include "platform/toolkit/PictureBox.h"
 #include "track/LoadedFile.h"
+#include "track/Plot.h"
 #include "track/TrackControls.h"
 
 #include <QTimer>
@@ -104,6 +105,42 @@ void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackC
         DrawTrackTrace(scope, m, m.Cursor, Wm, uim.color);
     if (n.Cursor != 0)
         DrawTrackTrace(scope, n, n.Cursor, Wn, uin.color);
+    TellCursor(n, uin);
+}
+
+void CursorKey(Track& n, const TrackControls& uin, const Track& m, const TrackControls& uim,
+               toolkit::PictureBox& scope, int key, Qt::KeyboardModifiers modifiers) {
+    const double last = static_cast<double>(RightEdge(n));
+    const double column = last / std::max(1, uin.box->deviceSize().width() - 1);
+    const double tenth = last / 10;
+    double X = n.Cursor;
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        const double step = modifiers & Qt::ShiftModifier ? tenth : column;
+        X += key == Qt::Key_Left ? -step : step;
+        break;
+    }
+    case Qt::Key_PageUp:
+        X -= tenth;
+        break;
+    case Qt::Key_PageDown:
+        X += tenth;
+        break;
+    case Qt::Key_Home:
+        X = 0;
+        break;
+    case Qt::Key_End:
+        X = last;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        break;
+    default:
+        return;
+    }
+    ScopeClick(n, uin, m, uim, scope, static_cast<float>(std::clamp(X, 0.0, last)));
 }
 
 void ClearScope(toolkit::PictureBox& scope, Track& track1, const TrackControls& ui1, Track& track2,
@@ -113,4 +150,6 @@ void ClearScope(toolkit::PictureBox& scope, Track& track1, const TrackControls& 
     track2.Cursor = 0;
     MovePositionLine(ui1, 0);
     MovePositionLine(ui2, 0);
+    TellCursor(track1, ui1);
+    TellCursor(track2, ui2);
 }

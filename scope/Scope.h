@@ -38,6 +38,13 @@ void DrawTrackTrace(pikota::toolkit::PictureBox& box, const Track& track, double
 void ScopeClick(Track& n, const TrackControls& uin, const Track& m, const TrackControls& uim,
                 pikota::toolkit::PictureBox& scope, float X);
 
+// A key pressed in the waveform box of track n: the cursor moves as a click there would move it, and does
+// what that click does. ← and → move it by the frames of one device column of the box, with Shift by a
+// tenth of the file, as Page Up and Page Down do; Home and End take it to the first and the last frame;
+// Enter and Space click where it stands. Ignored, as a click is, while n has no waveform.
+void CursorKey(Track& n, const TrackControls& uin, const Track& m, const TrackControls& uim,
+               pikota::toolkit::PictureBox& scope, int key, Qt::KeyboardModifiers modifiers);
+
 // Empties the scope box and takes both cursors and position lines back to 0.
 void ClearScope(pikota::toolkit::PictureBox& scope, Track& track1, const TrackControls& ui1, Track& track2,
                 const TrackControls& ui2);

@@ -72,6 +72,7 @@ void PlotWaveform(const Track& track, const TrackControls& ui) {
         if (making)
             ui.tmrOverview->start();
         MovePositionLine(ui, 0);
+        TellCursor(track, ui);
         return;
     }
     ui.box->cls();
@@ -86,6 +87,7 @@ void PlotWaveform(const Track& track, const TrackControls& ui) {
     ui.box->psetBatch(points, ui.color);
 
     MovePositionLine(ui, 0);
+    TellCursor(track, ui);
 }
 
 void OverviewTick(const Track& track, const TrackControls& ui) {
@@ -100,6 +102,7 @@ void OverviewTick(const Track& track, const TrackControls& ui) {
         SetScale(track, ui); // the length may have been counted anew
         DrawOverview(track, *file, ui);
         ui.lblTime->setText(file->label());
+        TellCursor(track, ui);
         return;
     }
     DrawOverview(track, *file, ui);
@@ -107,6 +110,12 @@ void OverviewTick(const Track& track, const TrackControls& ui) {
         ui.lblTime->setText(
             file->label() +
             QStringLiteral("\n波形を読み込み中… %1%").arg(static_cast<int>(file->progress() * 100)));
+}
+
+void TellCursor(const Track& track, const TrackControls& ui) {
+    const double rate = track.waveFormat.nSamplesPerSec > 0 ? track.waveFormat.nSamplesPerSec : 1;
+    ui.box->setAccessibleValue(
+        {track.Cursor / rate, track.File ? static_cast<double>(RightEdge(track)) / rate : 0});
 }
 
 void RedrawColumns(const Track& track, const TrackControls& ui) {

@@ -27,5 +27,7 @@ void OverviewTick(const Track& track, const TrackControls& ui);
 void RedrawColumns(const Track& track, const TrackControls& ui);
 // Ends the making of the track's overview, as far as it got, and puts the label back.
 void StopOverview(const Track& track, const TrackControls& ui);
+// Tells a screen reader where the track's cursor stands in its box, in seconds from 0 to its file's length.
+void TellCursor(const Track& track, const TrackControls& ui);
 // The track lets its file go: its overview ends, the label is put back, and nothing of it stays open.
 void ForgetFile(Track& track, const TrackControls& ui);

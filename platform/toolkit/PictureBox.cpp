@@ -4,7 +4,10 @@
 #include "platform/toolkit/PictureBox.h"
 
 #include "platform/toolkit/DevicePixels.h"
+#include "platform/toolkit/PictureBoxAccessible.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -90,6 +93,7 @@ void LineShape::setX2(double x) {
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), back_(palette().color(QPalette::Button)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    InstallPictureBoxAccessibility();
 }
 
 PictureBox::~PictureBox() = default;
@@ -352,8 +356,72 @@ void PictureBox::dropEvent(QDropEvent* event) {
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    placeFocusMark();
     if (rebuildCanvas())
         emit deviceSizeChanged();
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        emit keyDown(event->key(), event->modifiers());
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void PictureBox::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (!focusMark_ && parentWidget()) {
+        focusMark_ = new QWidget(parentWidget());
+        focusMark_->setAttribute(Qt::WA_TransparentForMouseEvents);
+        focusMark_->setAutoFillBackground(true);
+        QPalette marked = focusMark_->palette();
+        marked.setColor(QPalette::Window, palette().color(QPalette::Highlight));
+        focusMark_->setPalette(marked);
+        placeFocusMark();
+    }
+    if (focusMark_)
+        focusMark_->show();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    if (focusMark_)
+        focusMark_->hide();
+}
+
+void PictureBox::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    placeFocusMark();
+}
+
+void PictureBox::placeFocusMark() {
+    // Three pixels wide, one pixel left of the box, as high as the box: in the margin around it.
+    if (focusMark_)
+        focusMark_->setGeometry(x() - 4, y(), 3, height());
+}
+
+void PictureBox::setAccessibleValue(const AccessibleValue& value) {
+    if (accessibleValue_ == value)
+        return;
+    accessibleValue_ = value;
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, value.value);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 } // namespace pikota::toolkit

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -121,6 +122,16 @@ public:
     QPointF toPixel(QPointF user) const;
     QPointF toUser(QPointF pixel) const;
 
+    // What a screen reader is told the box holds: a position from 0 to `maximum`, as a slider holds one.
+    // A box that is given none is a picture. Each change is told to the screen reader.
+    struct AccessibleValue {
+        double value = 0;
+        double maximum = 0;
+        bool operator==(const AccessibleValue&) const = default;
+    };
+    void setAccessibleValue(const AccessibleValue& value);
+    const std::optional<AccessibleValue>& accessibleValue() const { return accessibleValue_; }
+
     // Files dragged onto the box: a drag of one local file is taken when `accepts`
     // says yes to its path, asked as the drag enters, moves and drops, and the drop
     // emits fileDropped. Without a filter (the default) the box takes no drops.
@@ -132,6 +143,9 @@ signals:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, float x, float y);
     // A local file was dropped onto the box and the drop filter took it.
     void fileDropped(const QString& path);
+    // A key that moves through the box went down while it had the keyboard's focus: an arrow key, Home, End,
+    // Page Up or Down, Enter or Space, with the modifier keys held.
+    void keyDown(int key, Qt::KeyboardModifiers modifiers);
     // The box's size in device pixels changed (it was resized, or its window went to a screen of another
     // pixel ratio). What was drawn is mapped to the new pixels; whoever drew one line per device column
     // draws it again for the new columns.
@@ -144,6 +158,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // While the box has the keyboard's focus, a mark beside it says so, outside its own pixels.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     friend class LineShape;
@@ -191,6 +210,9 @@ private:
     QImage canvas_;
     std::vector<std::unique_ptr<LineShape>> lines_;
     DropFilter dropFilter_;
+    std::optional<AccessibleValue> accessibleValue_;
+    QWidget* focusMark_ = nullptr; // a sibling, made at the first focus
+    void placeFocusMark();
 };
 
 } // namespace pikota::toolkit

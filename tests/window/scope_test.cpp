@@ -7,6 +7,7 @@
 #include "tests/support/WindowTest.h"
 #include "track/LoadedFile.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <utility>
 
@@ -246,6 +248,90 @@ TEST_F(ScopeView, AnyButtonWithAnyModifiersClicksAtTheSampleUnderTheMouse) {
     // The last column is the last sample.
     QTest::mouseClick(form->Picture1, Qt::LeftButton, {}, QPoint(form->Picture1->width() - 1, 5));
     EXPECT_EQ(form->track1.Cursor, float(form->track1.SampleLimit));
+}
+
+// Every key of a focused waveform box does what a click at the frame it moves the cursor to does, with no
+// file, loaded, playing and recording; a screen reader is told where the cursor stands, in seconds.
+TEST_F(ScopeView, KeysInAWaveformBoxDoWhatAClickThereDoes) {
+    const QString path =
+        file(QStringLiteral("ramp.wav"), pikota::test::Pcm16(1, 44100, std::vector<std::int16_t>(44100, 3)));
+    const std::vector<std::pair<const char*, std::function<void()>>> states = {
+        {"no file", [] {}},
+        {"loaded", [&] { load(form->cmdRoad1, path); }},
+        {"playing",
+         [&] {
+             load(form->cmdRoad1, path);
+             click(form->cmdPlay1);
+         }},
+        {"recording",
+         [&] {
+             load(form->cmdRoad1, path);
+             click(form->cmdSave1);
+             click(form->cmdRec1);
+         }},
+    };
+    struct Key {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        double
+            to; // where the cursor goes from 3000, in columns (c) and tenths (t) of the file: to + c*C + t*T
+        double columns, tenths;
+    };
+    const Key keys[] = {{Qt::Key_Left, {}, 3000, -1, 0},
+                        {Qt::Key_Right, {}, 3000, 1, 0},
+                        {Qt::Key_Left, Qt::ShiftModifier, 3000, 0, -1},
+                        {Qt::Key_Right, Qt::ShiftModifier, 3000, 0, 1},
+                        {Qt::Key_PageUp, {}, 3000, 0, -1},
+                        {Qt::Key_PageDown, {}, 3000, 0, 1},
+                        {Qt::Key_Home, {}, 0, 0, 0},
+                        {Qt::Key_End, {}, 44100, 0, 0},
+                        {Qt::Key_Return, {}, 3000, 0, 0},
+                        {Qt::Key_Space, {}, 3000, 0, 0}};
+    struct Seen {
+        float cursor;
+        double line;
+        std::vector<QPointF> scope;
+        bool timer;
+        pikota::test::Commands commands;
+        double told;
+        bool operator==(const Seen&) const = default;
+    };
+    const auto seen = [&] {
+        std::vector<QPointF> scope;
+        for (const auto& op : form->Picture2->drawing())
+            scope.push_back(op.to);
+        return Seen{form->track1.Cursor,
+                    form->linPosition1->X1(),
+                    scope,
+                    form->tmrPosition1->isActive(),
+                    take(),
+                    form->Picture1->accessibleValue().value_or(toolkit::PictureBox::AccessibleValue{}).value};
+    };
+    for (const auto& [state, enter] : states) {
+        for (const Key& k : keys) {
+            SCOPED_TRACE(std::string(state) + ", key " + std::to_string(k.key));
+            const auto fresh = [&] {
+                form = std::make_unique<frmMain>();
+                enter();
+                form->track1.Cursor = 3000;
+                take();
+            };
+            fresh();
+            const double column = 44100.0 / (form->Picture1->deviceSize().width() - 1);
+            const auto to =
+                static_cast<float>(std::clamp(k.to + k.columns * column + k.tenths * 4410, 0.0, 44100.0));
+            QTest::keyClick(form->Picture1, static_cast<Qt::Key>(k.key), k.modifiers);
+            const Seen byKey = seen();
+            fresh();
+            form->Picture1_MouseDown(Qt::LeftButton, {}, to, 0);
+            const Seen byClick = seen();
+            EXPECT_EQ(byKey, byClick);
+            EXPECT_EQ(byKey.cursor, std::string(state) == "no file" ? 3000 : to);
+        }
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form->Picture1)->role(), QAccessible::Slider);
+    EXPECT_NEAR(form->Picture1->accessibleValue()->value, 3000.0 / 44100, 1e-6);
+    EXPECT_NEAR(form->Picture1->accessibleValue()->maximum, 1.0, 1e-6);
 }
 
 TEST_F(ScopeView, ClearingEmptiesTheBoxAndTakesCursorsAndLinesBackToZero) {
