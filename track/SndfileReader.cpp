@@ -56,10 +56,16 @@ public:
         // An MP3 decoder finds a frame it has not seen yet by walking to it from the last one it knows (0.4 s
         // from the start to the end of an hour): the scope's walks to the end at once, beside the overview,
         // and knows every frame from then on.
+        // It walks in 64 steps, each a short hold of the handle, so that neither a window nor the end of the
+        // file waits long for it.
         if (window_ && (window_->info().format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG)
-            walk_ = std::jthread([this] {
-                std::lock_guard lock(windowMutex_);
-                sf_seek(window_->get(), std::max<sf_count_t>(0, window_->info().frames - 1), SEEK_SET);
+            walk_ = std::jthread([this](std::stop_token stop) {
+                const sf_count_t end = std::max<sf_count_t>(0, window_->info().frames - 1);
+                for (sf_count_t step = 1; step <= 64 && !stop.stop_requested(); ++step) {
+                    std::lock_guard lock(windowMutex_);
+                    if (window_ && sf_seek(window_->get(), end * step / 64, SEEK_SET) < 0)
+                        break;
+                }
             });
     }
     ~SndfileFile() override { cancelOverview(); }

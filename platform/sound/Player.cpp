@@ -8,10 +8,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pikota::sound {
@@ -23,6 +26,50 @@ constexpr std::size_t kMinReadFrames = 512; // a read waits until the ring has r
 constexpr auto kReaderPeriod = std::chrono::milliseconds(250);
 
 std::size_t ringFrames(int rate) { return static_cast<std::size_t>(std::max(rate, 8000)); } // about 1 s
+
+// The frames of the files counted so far, by what each file is on the disk, so that a file played again is
+// not counted again: the last few.
+class Counts {
+public:
+    struct Key {
+        dev_t device;
+        ino_t inode;
+        off_t size;
+        std::int64_t modified;
+        bool operator==(const Key&) const = default;
+    };
+    static std::optional<Key> keyOf(int fd) {
+        struct stat info {};
+        if (fd < 0 || ::fstat(fd, &info) != 0)
+            return std::nullopt;
+        return Key{info.st_dev, info.st_ino, info.st_size,
+                   std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec};
+    }
+    std::optional<std::int64_t> find(const Key& key) {
+        std::lock_guard lock(mutex_);
+        for (const auto& [k, frames] : counted_)
+            if (k == key)
+                return frames;
+        return std::nullopt;
+    }
+    void keep(const Key& key, std::int64_t frames) {
+        std::lock_guard lock(mutex_);
+        if (counted_.size() == kKept)
+            counted_.erase(counted_.begin());
+        counted_.emplace_back(key, frames);
+    }
+
+private:
+    static constexpr std::size_t kKept = 16;
+    std::mutex mutex_;
+    std::vector<std::pair<Key, std::int64_t>> counted_;
+};
+
+Counts& counts() {
+    static Counts instance;
+    return instance;
+}
+
 } // namespace
 
 Player::Player(std::unique_ptr<SoundFileHandle> file, int rate, int channels, std::int64_t frames)
@@ -30,18 +77,25 @@ Player::Player(std::unique_ptr<SoundFileHandle> file, int rate, int channels, st
       ring_(ringFrames(rate) * kOutputChannels) {
     if (!file_->countUntrusted())
         return;
+    const auto key = Counts::keyOf(file_->fd());
+    if (const auto known = key ? counts().find(*key) : std::nullopt) {
+        frames_ = *known;
+        return;
+    }
     lengthUnknown_ = frames_.load() <= 0 || frames_.load() == SF_COUNT_MAX;
     std::shared_ptr<SoundFileHandle> other = file_->another();
     if (!other)
         return;
-    counter_ = std::jthread([this, other](std::stop_token stop) {
+    counter_ = std::jthread([this, other, key](std::stop_token stop) {
         // Behind everything else the machine does: the sound must not wait for it.
         ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
         const std::int64_t counted = countFrames(*other, &counted_, stop);
-        if (counted >= 0) {
-            frames_ = counted;
-            lengthUnknown_ = false;
-        }
+        if (counted < 0)
+            return;
+        frames_ = counted;
+        lengthUnknown_ = false;
+        if (key)
+            counts().keep(*key, counted);
     });
 }
 

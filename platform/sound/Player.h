@@ -25,7 +25,8 @@ namespace pikota::sound {
 //
 // The length is the header's, until the end of the data says otherwise. A file whose header's count can be
 // wrong (SoundFileHandle::countUntrusted) is counted on a thread of its own as it starts to play, on
-// another handle of the file, and its length is that count as soon as it is known.
+// another handle of the file, and its length is that count as soon as it is known; a file counted before,
+// unchanged since, is not counted again.
 class Player final : public OutputSource {
 public:
     // `frames` is the file's length as its header says (or as its writer knows it).

@@ -85,6 +85,8 @@ SoundFileHandle::~SoundFileHandle() {
         sf_close(file_);
 }
 
+int SoundFileHandle::fd() const { return place_->fd ? place_->fd->fd() : -1; }
+
 std::int64_t SoundFileHandle::bytesRead() const { return place_->offset; }
 
 std::unique_ptr<SoundFileHandle> SoundFileHandle::another() const { return open(place_->fd); }

@@ -43,6 +43,8 @@ public:
 
     SNDFILE* get() const { return file_; }
     const SF_INFO& info() const { return info_; }
+    // The descriptor it reads.
+    int fd() const;
     // How far into the file libsndfile has read, in bytes.
     std::int64_t bytesRead() const;
     // Another handle of the same file, at its start; null if it cannot be opened again.
