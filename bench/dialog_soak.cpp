@@ -13,6 +13,7 @@
 #include "main/frmMain.h"
 #include "platform/sound/VirtualEngine.h"
 #include "platform/sound/WaveAudioService.h"
+#include "tests/device/SoundTestSupport.h"
 #include "tests/support/WavBytes.h"
 
 #include <QApplication>
@@ -23,8 +24,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <sndfile.h>
 
 #include <cmath>
 #include <cstdio>
@@ -66,19 +65,9 @@ int main(int argc, char** argv) {
         return path;
     };
     const QString mp3 = dir.filePath(QStringLiteral("ten minutes.mp3"));
-    {
-        SF_INFO info{};
-        info.samplerate = 44100;
-        info.channels = 2;
-        info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
-        SNDFILE* out = sf_open(mp3.toLocal8Bit().constData(), SFM_WRITE, &info);
-        std::vector<float> piece(2 * 44100);
-        for (std::size_t i = 0; i < piece.size(); ++i)
-            piece[i] = static_cast<float>(0.3 * std::sin(static_cast<double>(i / 2) * 0.0627));
-        for (int second = 0; second < 600; ++second)
-            sf_writef_float(out, piece.data(), 44100);
-        sf_close(out);
-    }
+    pikota::test::writeSound(
+        mp3.toStdString(), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2, 600 * 44100,
+        [](std::int64_t frame, int) { return 0.3 * std::sin(static_cast<double>(frame) * 0.0627); });
     const QString large[] = {sparseWav(QStringLiteral("hour24.wav"), 2, 24, 1, 3600LL * 44100),
                              sparseWav(QStringLiteral("float4.wav"), 4, 32, 3, 600LL * 44100), mp3};
 

@@ -34,8 +34,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sndfile.h>
-
 #include <malloc.h>
 
 #include <algorithm>
@@ -54,24 +52,11 @@ using Clock = std::chrono::steady_clock;
 
 // A sound file of `seconds` written through libsndfile: a tone that moves, so that every file is drawn.
 QString WriteSound(const QString& path, int format, int channels, double seconds) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE* out = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
-    if (!out)
-        throw std::runtime_error("cannot write " + path.toStdString());
-    std::vector<float> piece(static_cast<std::size_t>(44100 * channels));
-    const auto frames = static_cast<std::int64_t>(seconds * 44100);
-    for (std::int64_t frame = 0; frame < frames;) {
-        const std::int64_t n = std::min<std::int64_t>(44100, frames - frame);
-        for (std::int64_t i = 0; i < n; ++i, ++frame)
-            for (int c = 0; c < channels; ++c)
-                piece[static_cast<std::size_t>(i * channels + c)] =
-                    static_cast<float>(0.4 * std::sin(frame * (0.02 + 0.01 * c)) * std::sin(frame * 1e-5));
-        sf_writef_float(out, piece.data(), n);
-    }
-    sf_close(out);
+    pikota::test::writeSound(path.toStdString(), format, 44100, channels,
+                             static_cast<std::int64_t>(seconds * 44100), [](std::int64_t frame, int c) {
+                                 const auto t = static_cast<double>(frame);
+                                 return 0.4 * std::sin(t * (0.02 + 0.01 * c)) * std::sin(t * 1e-5);
+                             });
     return path;
 }
 

@@ -3,10 +3,9 @@
 
 #pragma once
 
-// A file longer than the arrays whose overview the test holds back: it reads nothing until released, then
-// 64 blocks at a time, each ranging from -100 to 100; it counts what it reads. onReady, if
-// set, runs once when the blocks are next asked for, after they were taken: a test acts there as if the
-// overview had moved on while it was being drawn.
+// A file whose overview the test holds back: it reads nothing until released, then 64 blocks at a time,
+// each from -100 to 100, and counts what it reads. onReady runs once when the blocks are next taken: as if
+// the overview moved on while they were drawn.
 
 #include "track/LoadedFile.h"
 

@@ -145,17 +145,26 @@ protected:
         pikota::sound::makeSoundService(std::make_shared<pikota::sound::VirtualEngine>());
 };
 
-// The same sound in every format, short and longer than the arrays: its length, counted; its first two
-// channels in the arrays as a 16-bit WAV file of it would be, within what the codec changes; a window read
-// from beyond the arrays; and the device's length, which agrees.
+// The same sound in every format, short, longer than the arrays, and cut short: its length, counted (what
+// can still be decoded, when cut); its first two channels in the arrays as a 16-bit WAV file of it would be,
+// within what the codec changes; a window read from beyond the arrays; and the device's length, which
+// agrees. A file that libsndfile knows but cannot read is refused, with why; one in which no sound is
+// found is no failure of the read, but says so.
 TEST_F(SoundFileTest, EveryFormatIsReadAsAWavFileOfTheSameSound) {
     for (const Format& f : kFormats) {
-        for (const std::int64_t written : {std::int64_t{2} * f.rate, std::int64_t{600000}}) {
-            SCOPED_TRACE(std::string(f.name) + ", " + std::to_string(written) + " frames");
+        for (const auto& [written, cut] :
+             {std::pair{std::int64_t{2} * f.rate, false}, {600000, false}, {600000, true}}) {
+            // Plain samples cut short: their headers are checked against the file's length, as always.
+            if (cut && f.tolerance == 0 && f.format != (SF_FORMAT_FLAC | SF_FORMAT_PCM_16))
+                continue;
+            SCOPED_TRACE(std::string(f.name) + ", " + std::to_string(written) +
+                         (cut ? " frames, cut" : " frames"));
             const auto sound = Sound(written, f.channels, f.rate);
             const std::string path = Write(f, written, sound);
+            if (cut)
+                std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
             const std::int64_t holds = Decoded(path);
-            ASSERT_GE(holds, written);
+            ASSERT_GE(holds, cut ? 1 : written);
             Read(path);
             EXPECT_EQ(track.FullScale, 65536);
             EXPECT_EQ(track.waveFormat.nSamplesPerSec, f.rate);
@@ -168,13 +177,13 @@ TEST_F(SoundFileTest, EveryFormatIsReadAsAWavFileOfTheSameSound) {
             EXPECT_EQ(track.File->inArrays(), holds <= kLastSampleIndex + 1);
 
             const auto stored =
-                static_cast<std::size_t>(std::min<std::int64_t>(written, kLastSampleIndex + 1));
+                static_cast<std::size_t>(std::min<std::int64_t>({holds, written, kLastSampleIndex + 1}));
             EXPECT_LE(Distance(track.LeftSamples->data(), sound.data(), stored, f.channels), f.tolerance);
             if (f.channels > 1) {
                 EXPECT_LE(Distance(track.RightSamples->data(), sound.data() + 1, stored, 2), f.tolerance);
             }
-            if (!track.File->inArrays()) {
-                std::int16_t window[882];
+            std::int16_t window[882];
+            if (holds > 550882) {
                 ASSERT_EQ(track.File->readFirstChannel(550000, 882, window), 882u);
                 EXPECT_LE(Distance(window, sound.data() + 550000 * f.channels, 882, f.channels), f.tolerance);
                 EXPECT_EQ(track.File->readFirstChannel(holds, 882, window), 0u);
@@ -183,32 +192,10 @@ TEST_F(SoundFileTest, EveryFormatIsReadAsAWavFileOfTheSameSound) {
             EXPECT_EQ(DeviceLength(path, ms), ms);
         }
     }
-}
-
-// A file cut short holds what can still be decoded, for the track and for the device alike. A file that
-// libsndfile knows but cannot read is refused, with why; one in which no sound is found is no failure of
-// the read, but says so.
-TEST_F(SoundFileTest, DamagedFilesShowWhatTheyHoldOrSayWhy) {
-    for (const Format& f : kFormats) {
-        if (f.tolerance == 0 && f.format != (SF_FORMAT_FLAC | SF_FORMAT_PCM_16))
-            continue; // plain samples: their headers are checked against the file's length
-        SCOPED_TRACE(f.name);
-        const std::int64_t written = 600000;
-        std::string path = Write(f, written, Sound(written, f.channels, f.rate));
-        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
-        const std::int64_t holds = Decoded(path);
-        ASSERT_GT(holds, 0);
-        Read(path);
-        EXPECT_EQ(track.File->frames(), holds);
-        EXPECT_TRUE(label.endsWith(Seconds(holds, f.rate))) << label.toStdString();
-        const std::string ms = std::to_string(holds * 1000 / f.rate);
-        EXPECT_EQ(DeviceLength(path, ms), ms);
-    }
 
     const auto reason = [](const std::string& path) {
         try {
-            SoundFileReader reader(QString::fromStdString(path));
-            return reader.hasSound() ? QString() : NoSoundReason();
+            return SoundFileReader(QString::fromStdString(path)).hasSound() ? QString() : NoSoundReason();
         } catch (const SoundFileError& error) {
             EXPECT_TRUE(error.named());
             return error.reason();

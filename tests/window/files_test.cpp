@@ -3,6 +3,7 @@
 
 // Files from outside the window: named on the command line or dropped onto a waveform box.
 #include "platform/toolkit/PictureBox.h"
+#include "tests/device/SoundTestSupport.h"
 #include "tests/support/WindowTest.h"
 
 #include <gtest/gtest.h>
@@ -17,10 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-
-#include <sndfile.h>
-
-#include <vector>
 
 namespace toolkit = pikota::toolkit;
 
@@ -138,15 +135,8 @@ TEST_F(FilesTest, ASoundFileDroppedOntoTrackTwosBoxLoadsIntoTrackTwo) {
 
     // Any sound file the program reads, named in any case.
     const QString flac = dir.filePath(QStringLiteral("曲.FLAC"));
-    SF_INFO info{};
-    info.samplerate = 8000;
-    info.channels = 1;
-    info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-    SNDFILE* out = sf_open(flac.toLocal8Bit().constData(), SFM_WRITE, &info);
-    ASSERT_TRUE(out);
-    const std::vector<short> sevens(300, 7);
-    sf_writef_short(out, sevens.data(), 300);
-    sf_close(out);
+    pikota::test::writeSound(flac.toStdString(), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 8000, 1, 300,
+                             [](std::int64_t, int) { return 7 / 32768.0; });
     EXPECT_TRUE(drop(form->Picture3, {flac}));
     EXPECT_EQ(form->track2.SampleLimit, 300);
     EXPECT_EQ((*form->track2.LeftSamples)[299], 7);
