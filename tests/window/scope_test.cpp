@@ -306,7 +306,8 @@ TEST_F(ScopeView, KeysInAWaveformBoxDoWhatAClickThereDoes) {
                     take(),
                     form->Picture1->accessibleValue().value_or(toolkit::PictureBox::AccessibleValue{}).value};
     };
-    for (const auto& [state, enter] : states) {
+    for (const auto& [state, entry] : states) {
+        const std::function<void()>& enter = entry; // clang 14 cannot capture a structured binding
         for (const Key& k : keys) {
             SCOPED_TRACE(std::string(state) + ", key " + std::to_string(k.key));
             const auto fresh = [&] {
