@@ -4,6 +4,7 @@
 #include "track/Load.h"
 
 #include "device/Module1.h"
+#include "platform/toolkit/Application.h"
 #include "platform/toolkit/FileDialog.h"
 #include "platform/toolkit/MessageBox.h"
 #include "track/LoadedFile.h"
@@ -46,6 +47,7 @@ void FinishLoad(Track& track, const TrackControls& ui, const QString& path) {
     ui.cmdRoad->setEnabled(true);
     EnableTransport(ui);
     track.HasWaveform = true;
+    toolkit::ReleaseFreeMemory(); // what the reading needed, and the file the track showed before
 }
 
 // Runs a read that may fail; the reason it failed, in the program's words, or empty.

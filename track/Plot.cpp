@@ -3,6 +3,7 @@
 
 #include "track/Plot.h"
 
+#include "platform/toolkit/Application.h"
 #include "platform/toolkit/PictureBox.h"
 #include "track/LoadedFile.h"
 
@@ -103,6 +104,7 @@ void OverviewTick(const Track& track, const TrackControls& ui) {
         DrawOverview(track, *file, ui);
         ui.lblTime->setText(file->label());
         TellCursor(track, ui);
+        toolkit::ReleaseFreeMemory(); // the decoding's buffers
         return;
     }
     DrawOverview(track, *file, ui);
@@ -136,4 +138,5 @@ void StopOverview(const Track& track, const TrackControls& ui) {
 void ForgetFile(Track& track, const TrackControls& ui) {
     StopOverview(track, ui);
     track.File.reset();
+    toolkit::ReleaseFreeMemory();
 }

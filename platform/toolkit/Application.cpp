@@ -17,6 +17,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <malloc.h>
+
 namespace pikota::toolkit {
 
 QString AppTitle() { return QStringLiteral("ピコタ"); }
@@ -25,7 +27,16 @@ QString AppPath() { return QDir::cleanPath(QCoreApplication::applicationDirPath(
 
 Version AppVersion() { return {PIKOTA_VERSION_MAJOR, PIKOTA_VERSION_MINOR, PIKOTA_VERSION_PATCH}; }
 
+void ShapeHeap() {
+    constexpr int kMapped = 128 * 1024;
+    mallopt(M_MMAP_THRESHOLD, kMapped);
+    mallopt(M_TRIM_THRESHOLD, kMapped);
+}
+
+void ReleaseFreeMemory() { malloc_trim(0); }
+
 void InitApplication(QCoreApplication& app) {
+    ShapeHeap();
     app.setApplicationName(QStringLiteral("pikota"));
     app.setApplicationVersion(QStringLiteral("%1.%2.%3")
                                   .arg(PIKOTA_VERSION_MAJOR)

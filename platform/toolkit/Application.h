@@ -26,7 +26,16 @@ Version AppVersion();
 // command line's messages speak Japanese; and Qt's own settings (the file dialog's
 // last folder) kept under the program's name, ~/.config/pikota, rather than in
 // the QtProject.conf that every Qt program shares.
+// It also shapes the heap for a program that is left open all day (see ShapeHeap).
 void InitApplication(QCoreApplication& app);
+
+// Buffers of 128 KiB and more (a long file's reading and overview, the device's rings, the pictures) are
+// mapped for themselves and so given back to the system when freed. Left to itself, glibc raises that
+// threshold to the largest buffer freed so far and from then on keeps such buffers in its heap, where
+// the small allocations made between them pin the freed space for good.
+void ShapeHeap();
+// Gives the allocator's free pages back to the system; called where a file is let go or has been read.
+void ReleaseFreeMemory();
 
 // Shows a top-level window centred on its screen: placed before it shows, and placed again once it is
 // on the screen, when the window manager has put its frame around it, so that the whole frame is centred.
