@@ -47,7 +47,6 @@ void FinishLoad(Track& track, const TrackControls& ui, const QString& path) {
     ui.cmdRoad->setEnabled(true);
     EnableTransport(ui);
     track.HasWaveform = true;
-    toolkit::ReleaseFreeMemory(); // what the reading needed, and the file the track showed before
 }
 
 // Runs a read that may fail; the reason it failed, in the program's words, or empty.
@@ -136,6 +135,7 @@ QString ReadAside(Track& track, const TrackControls& ui, const QString& path, Tr
         StopOverview(track, ui);
         std::swap(static_cast<TrackSound&>(track), static_cast<TrackSound&>(spare));
         spare.File.reset(); // the file the track showed before
+        toolkit::ReleaseFreeMemory();
         ui.lblTime->setText(label);
         PlotWaveform(track, ui);
     });

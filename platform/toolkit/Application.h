@@ -34,7 +34,8 @@ void InitApplication(QCoreApplication& app);
 // threshold to the largest buffer freed so far and from then on keeps such buffers in its heap, where
 // the small allocations made between them pin the freed space for good.
 void ShapeHeap();
-// Gives the allocator's free pages back to the system; called where a file is let go or has been read.
+// Gives the allocator's free pages back to the system; called where a file is let go and where its
+// overview is finished.
 void ReleaseFreeMemory();
 
 // Shows a top-level window centred on its screen: placed before it shows, and placed again once it is
