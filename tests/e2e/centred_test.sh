@@ -17,21 +17,24 @@ for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -
 started pid
 win=$(timeout 20 xdotool search --sync --onlyvisible --name '^ピコタ$' | head -1) || fail "no window"
 
-# Where the frame stands, once it stops moving.
+# Where the frame stands, once it stops moving. Nothing while the window manager has not yet said how
+# wide the frame is (it sets _NET_FRAME_EXTENTS a moment after the window is mapped).
 frame() {
-    local x y w h left right top bottom
+    local x y w h left= right= top= bottom=
     eval "$(xwininfo -id "$win" | awk '/Absolute upper-left X/ {print "x=" $NF} /Absolute upper-left Y/ {print "y=" $NF}
         /^  Width/ {print "w=" $NF} /^  Height/ {print "h=" $NF}')"
-    read -r left right top bottom < <(xprop -id "$win" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    read -r left right top bottom < <(xprop -id "$win" _NET_FRAME_EXTENTS | sed -n 's/.*= //; s/,//gp') || true
+    [[ "$left$right$top$bottom" =~ ^[0-9]+$ ]] || return 0
     echo "$((x - left)) $((y - top)) $((w + left + right)) $((h + top + bottom))"
 }
 last=
 for _ in $(seq 30); do
     now=$(frame)
-    [ "$now" = "$last" ] && break
+    [ -n "$now" ] && [ "$now" = "$last" ] && break
     last=$now
     sleep 0.2
 done
+[ -n "$last" ] || fail "the window manager gave the window no frame"
 read -r fx fy fw fh <<<"$last"
 read -r sw sh < <(xwininfo -root | awk '/^  Width/ {w=$NF} /^  Height/ {h=$NF} END {print w, h}')
 [ "$fh" -gt "$(awk "BEGIN { print int(600 * ${QT_SCALE_FACTOR:-1}) }")" ] ||
