@@ -7,7 +7,11 @@
 // and recordings of 1 to 4 s saved through the real save dialog, some over an older take, some cancelled
 // first; the private sound server killed and started again every 40 to 80 s. Every 30 s and at the end it
 // prints the minutes gone, resident and anonymous memory, and the allocator's heap (in use and free), and
-// at the end how far resident memory varied from minute 5 on.
+// at the end how far resident memory varied from minute 5 on. What is open at a sample moves the heap by
+// a few MB (a long file's overview, a short file's points, the device's rings while playing), so every
+// 5 minutes the same state is also made and measured: the 3 s file on track 1 and the 2 s file on track 2,
+// loaded again through the dialog, the first played a moment and stopped (so that it is the file the
+// device holds open); the range of those settled samples is the growth, apart from what is open.
 //
 //     xvfb-run -a build/bin/bench_soak [MINUTES [pulseaudio|pipewire]]     (30 minutes on PulseAudio)
 //
@@ -27,6 +31,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -150,7 +155,7 @@ int main(int argc, char** argv) {
 
     const auto sound = pikota::sound::makeSoundService();
     SetSoundService(sound.get());
-    std::vector<Sample> samples;
+    std::vector<Sample> samples, settled;
     {
         frmMain form;
         Answers answers;
@@ -177,6 +182,7 @@ int main(int argc, char** argv) {
         const auto start = Clock::now();
         auto nextSample = start;
         auto nextRestart = start + std::chrono::seconds(40 + random() % 41);
+        auto nextSettle = start + std::chrono::minutes(5);
         while (Clock::now() - start < std::chrono::duration<double>(minutes * 60)) {
             if (Clock::now() >= nextSample) {
                 samples.push_back(Measure(start));
@@ -196,6 +202,26 @@ int main(int argc, char** argv) {
                     answers.path = dir.filePath(QStringLiteral("takes/take %1.wav").arg(takes++ % 5));
                     s.ui.cmdStop->click();
                 }
+            if (Clock::now() >= nextSettle) {
+                // Both stopped first: while either plays, neither can load.
+                for (Side& s : sides)
+                    clickIf(s.ui.cmdStop);
+                bool same = true;
+                for (int i = 0; i < 2; ++i) {
+                    answers.path = files[i];
+                    clickIf(sides[i].ui.cmdRoad);
+                    same = same && sides[i].track.FilePath.contains(QFileInfo(files[i]).fileName());
+                }
+                // The device keeps the file it played last open, with its decoder: the 3 s file.
+                clickIf(sides[0].ui.cmdPlay);
+                QTest::qWait(300);
+                clickIf(sides[0].ui.cmdStop);
+                QTest::qWait(2000);
+                settled.push_back(Measure(start));
+                std::printf(same ? "settled: " : "not settled (a file did not load): ");
+                Print(settled.back());
+                nextSettle += std::chrono::minutes(5);
+            }
             const int action = static_cast<int>(random() % 100);
             if (action < 25) {
                 answers.path = files[random() % std::size(files)];
@@ -239,14 +265,18 @@ int main(int argc, char** argv) {
     SetSoundService(nullptr);
     std::system(("'" + script + "' stop '" + serverDir + "'").c_str());
 
-    long low = -1, high = -1;
-    for (const Sample& s : samples)
-        if (s.minutes >= 5) {
-            low = low < 0 ? s.resident : std::min(low, s.resident);
-            high = std::max(high, s.resident);
-        }
-    if (low >= 0)
-        std::printf("resident memory from minute 5 to the end: %ld to %ld KiB, a range of %ld KiB\n", low,
-                    high, high - low);
+    const auto range = [](const std::vector<Sample>& of, const char* what) {
+        long low = -1, high = -1;
+        for (const Sample& s : of)
+            if (s.minutes >= 5) {
+                low = low < 0 ? s.resident : std::min(low, s.resident);
+                high = std::max(high, s.resident);
+            }
+        if (low >= 0)
+            std::printf("resident memory from minute 5 to the end%s: %ld to %ld KiB, a range of %ld KiB\n",
+                        what, low, high, high - low);
+    };
+    range(samples, "");
+    range(settled, ", settled");
     return 0;
 }
